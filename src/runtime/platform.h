@@ -1,0 +1,47 @@
+// The platform layer: every operating-system call the SDK makes (outside the
+// socket wrapper of the transports) goes through these functions. The POSIX
+// implementation is platform_posix.cpp; a Windows one will sit beside it.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+#include "runtime/types.h"
+
+namespace vk::platform {
+
+// Local wall-clock time with milliseconds.
+struct LocalTime {
+  int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, msec = 0;
+};
+LocalTime Now();
+
+// Day numbers: days since 1899-12-30, fraction = time of day.
+TDateTime ToDateTime(const LocalTime& t);
+LocalTime FromDateTime(TDateTime dt);
+TDateTime NowDateTime();
+// Whole days of the current local date.
+int32_t Today();
+// False when the fields do not form a real date and time.
+bool IsValidDateTime(int year, int month, int day, int hour, int minute, int second, int msec);
+
+// Identity of the calling thread, as a number.
+uint64_t CurrentThreadId();
+
+// Path of the loaded SDK library (the file that contains this code) and of
+// the host executable.
+std::filesystem::path LibraryPath();
+std::filesystem::path ExecutablePath();
+
+// Environment variable, empty when unset.
+std::string GetEnv(const char* name);
+
+// File modification time as a local day number, and setting it.
+bool GetFileModTime(const std::filesystem::path& p, TDateTime& out);
+bool SetFileModTime(const std::filesystem::path& p, TDateTime localTime);
+
+// Monotonic milliseconds, for deadlines.
+uint64_t MonotonicMs();
+
+}  // namespace vk::platform

@@ -1,0 +1,164 @@
+// POSIX implementation of the platform layer.
+#include "runtime/platform.h"
+
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <pthread.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/time.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+
+namespace vk::platform {
+
+namespace {
+
+// Days from 0001-01-01 (proleptic Gregorian) of a civil date; used to reach
+// the 1899-12-30 epoch without time_t limits.
+int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
+  y -= m <= 2;
+  const int64_t era = (y >= 0 ? y : y - 399) / 400;
+  const unsigned yoe = static_cast<unsigned>(y - era * 400);
+  const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + static_cast<int64_t>(doe) - 719468;  // days since 1970-01-01
+}
+
+void CivilFromDays(int64_t z, int& y, int& m, int& d) {
+  z += 719468;
+  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+  const unsigned doe = static_cast<unsigned>(z - era * 146097);
+  const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  const int64_t yy = static_cast<int64_t>(yoe) + era * 400;
+  const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const unsigned mp = (5 * doy + 2) / 153;
+  d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+  m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+  y = static_cast<int>(yy + (m <= 2));
+}
+
+const int64_t kEpochShift = DaysFromCivil(1899, 12, 30);  // negative: days 1970 -> 1899
+
+}  // namespace
+
+LocalTime Now() {
+  struct timeval tv;
+  gettimeofday(&tv, nullptr);
+  time_t secs = tv.tv_sec;
+  struct tm lt;
+  localtime_r(&secs, &lt);
+  LocalTime t;
+  t.year = lt.tm_year + 1900;
+  t.month = lt.tm_mon + 1;
+  t.day = lt.tm_mday;
+  t.hour = lt.tm_hour;
+  t.minute = lt.tm_min;
+  t.second = lt.tm_sec;
+  t.msec = static_cast<int>(tv.tv_usec / 1000);
+  return t;
+}
+
+TDateTime ToDateTime(const LocalTime& t) {
+  int64_t days = DaysFromCivil(t.year, static_cast<unsigned>(t.month), static_cast<unsigned>(t.day)) - kEpochShift;
+  double frac = (t.hour * 3600000.0 + t.minute * 60000.0 + t.second * 1000.0 + t.msec) / 86400000.0;
+  return static_cast<double>(days) + frac;
+}
+
+LocalTime FromDateTime(TDateTime dt) {
+  LocalTime t;
+  double whole = std::floor(dt);
+  int64_t ms = std::llround((dt - whole) * 86400000.0);
+  int64_t days = static_cast<int64_t>(whole);
+  if (ms >= 86400000) {
+    ms -= 86400000;
+    ++days;
+  }
+  CivilFromDays(days + kEpochShift, t.year, t.month, t.day);
+  t.hour = static_cast<int>(ms / 3600000);
+  t.minute = static_cast<int>(ms / 60000 % 60);
+  t.second = static_cast<int>(ms / 1000 % 60);
+  t.msec = static_cast<int>(ms % 1000);
+  return t;
+}
+
+TDateTime NowDateTime() { return ToDateTime(Now()); }
+
+int32_t Today() { return static_cast<int32_t>(std::floor(NowDateTime())); }
+
+bool IsValidDateTime(int year, int month, int day, int hour, int minute, int second, int msec) {
+  if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1) return false;
+  static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  int dim = kDays[month - 1] + (month == 2 && leap ? 1 : 0);
+  if (day > dim) return false;
+  return hour >= 0 && hour < 24 && minute >= 0 && minute < 60 && second >= 0 && second < 60 && msec >= 0 &&
+         msec < 1000;
+}
+
+uint64_t CurrentThreadId() { return static_cast<uint64_t>(syscall(SYS_gettid)); }
+
+std::filesystem::path LibraryPath() {
+  Dl_info info{};
+  if (dladdr(reinterpret_cast<const void*>(&LibraryPath), &info) != 0 && info.dli_fname != nullptr) {
+    std::error_code ec;
+    auto p = std::filesystem::canonical(info.dli_fname, ec);
+    if (!ec) return p;
+    return std::filesystem::absolute(info.dli_fname, ec);
+  }
+  return ExecutablePath();
+}
+
+std::filesystem::path ExecutablePath() {
+  std::error_code ec;
+  auto p = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return ec ? std::filesystem::path() : p;
+}
+
+std::string GetEnv(const char* name) {
+  const char* v = std::getenv(name);
+  return v ? std::string(v) : std::string();
+}
+
+bool GetFileModTime(const std::filesystem::path& p, TDateTime& out) {
+  struct stat st;
+  if (stat(p.c_str(), &st) != 0) return false;
+  time_t secs = st.st_mtim.tv_sec;
+  struct tm lt;
+  localtime_r(&secs, &lt);
+  LocalTime t{lt.tm_year + 1900, lt.tm_mon + 1, lt.tm_mday, lt.tm_hour, lt.tm_min, lt.tm_sec,
+              static_cast<int>(st.st_mtim.tv_nsec / 1000000)};
+  out = ToDateTime(t);
+  return true;
+}
+
+bool SetFileModTime(const std::filesystem::path& p, TDateTime localTime) {
+  LocalTime t = FromDateTime(localTime);
+  struct tm lt {};
+  lt.tm_year = t.year - 1900;
+  lt.tm_mon = t.month - 1;
+  lt.tm_mday = t.day;
+  lt.tm_hour = t.hour;
+  lt.tm_min = t.minute;
+  lt.tm_sec = t.second;
+  lt.tm_isdst = -1;
+  time_t secs = mktime(&lt);
+  if (secs == static_cast<time_t>(-1)) return false;
+  struct timespec ts[2];
+  ts[0].tv_sec = secs;
+  ts[0].tv_nsec = static_cast<long>(t.msec) * 1000000L;
+  ts[1] = ts[0];
+  return utimensat(AT_FDCWD, p.c_str(), ts, 0) == 0;
+}
+
+uint64_t MonotonicMs() {
+  return static_cast<uint64_t>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+          .count());
+}
+
+}  // namespace vk::platform
