@@ -40,8 +40,8 @@ NO_INITIAL = "["
 # Fields tried in order; the first reading of the first present field wins.
 READING_FIELDS = ("kMandarin", "kHanyuPinlu", "kXHC1983", "kHanyuPinyin", "kTGHZ2013")
 
-# Leading letters of the tables the scales were first loaded with, kept here
-# only to show how far a fresh derivation strays from them.
+# The letters the table is known to start with and its known count of entries
+# without a reading, printed beside the derived ones as a check.
 REFERENCE_PREFIX = "CJWGNSPGCGNE[Y[BTYYZ"
 REFERENCE_NO_INITIAL_COUNT = 41
 
@@ -95,18 +95,45 @@ def level2_characters():
     return chars
 
 
+# Level-1 characters are sorted by reading, so their initials are known from
+# their codes alone; checking the reading source against them shows how well
+# its first reading matches the common one.
+LEVEL1_RANGES = [(1601, "A"), (1637, "B"), (1833, "C"), (2078, "D"), (2274, "E"),
+                 (2302, "F"), (2433, "G"), (2594, "H"), (2787, "J"), (3106, "K"),
+                 (3212, "L"), (3472, "M"), (3635, "N"), (3723, "O"), (3730, "P"),
+                 (3858, "Q"), (4027, "R"), (4086, "S"), (4390, "T"), (4558, "W"),
+                 (4684, "X"), (4925, "Y"), (5249, "Z"), (5590, None)]
+
+
+def level1_disagreements(readings):
+    out = []
+    for (first, letter), (nxt, _) in zip(LEVEL1_RANGES, LEVEL1_RANGES[1:]):
+        for code in range(first, nxt):
+            if not 1 <= code % 100 <= ROW_SIZE:
+                continue
+            ch = bytes([0xA0 + code // 100, 0xA0 + code % 100]).decode("gb2312")
+            got = reading_initial(readings.get(ord(ch), {}))
+            if got != letter:
+                out.append("%s(%s>%s)" % (ch, letter, got))
+    return out
+
+
+def reading_initial(fields):
+    for field in READING_FIELDS:
+        if field in fields:
+            return initial_of(first_reading(field, fields[field]))
+    return None
+
+
 def build_table(readings):
     letters = []
     missing = []
     for ch in level2_characters():
-        fields = readings.get(ord(ch), {})
-        for field in READING_FIELDS:
-            if field in fields:
-                letters.append(initial_of(first_reading(field, fields[field])))
-                break
-        else:
-            letters.append(NO_INITIAL)
+        letter = reading_initial(readings.get(ord(ch), {}))
+        if letter is None:
+            letter = NO_INITIAL
             missing.append(ch)
+        letters.append(letter)
     return "".join(letters), missing
 
 
@@ -133,7 +160,8 @@ def main():
                                                   "pinyin_level2_table.inc"))
     args = ap.parse_args()
 
-    table, missing = build_table(load_readings(args.unihan))
+    readings = load_readings(args.unihan)
+    table, missing = build_table(readings)
     if len(table) != TABLE_SIZE:
         sys.exit("expected %d level-2 characters, found %d" % (TABLE_SIZE, len(table)))
     write_inc(args.out, table)
@@ -149,6 +177,9 @@ def main():
               file=sys.stderr)
     if missing:
         print("without reading: " + "".join(missing), file=sys.stderr)
+    level1 = level1_disagreements(readings)
+    print("level-1 characters whose first reading leaves their range: %d %s"
+          % (len(level1), " ".join(level1)), file=sys.stderr)
 
 
 if __name__ == "__main__":
