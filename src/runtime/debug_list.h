@@ -1,5 +1,13 @@
 // A task's debug or log lines: text lines and hexadecimal dumps of datagrams,
 // saved as one file when the task ends.
+//
+// The list keeps its lines already in their saved form (text in the ANSI
+// code page, dump lines with their printable column as raw bytes, every
+// line ended by " \r\n"). Once it holds more than the spill threshold it
+// moves its content to a temporary file (in the debug directory, else the
+// system temporary directory), so a long task's trace does not grow the
+// process; Save assembles the same file either way. One thread writes a list
+// at a time.
 #pragma once
 
 #include <cstdint>
@@ -14,8 +22,12 @@ namespace vk {
 
 class TVKDebugList {
  public:
-  TVKDebugList();
-  ~TVKDebugList();
+  static constexpr size_t kDefaultSpillThreshold = size_t{1} << 20;
+
+  // spillThreshold: bytes held in memory before the content moves to a
+  // temporary file (SIZE_MAX never spills).
+  explicit TVKDebugList(size_t spillThreshold = kDefaultSpillThreshold);
+  ~TVKDebugList();  // removes the temporary file, if any
   TVKDebugList(const TVKDebugList&) = delete;
   TVKDebugList& operator=(const TVKDebugList&) = delete;
 
@@ -37,18 +49,31 @@ class TVKDebugList {
   // are written in the ANSI code page, dump lines with their printable column
   // as raw bytes; every line ends with " \r\n".
   bool Save(const std::filesystem::path& file) const;
+  // The bytes Save would write.
+  TVKBytes SavedBytes() const;
+
+  // Whether the content has moved to a temporary file, and that file.
+  bool Spilled() const;
+  std::filesystem::path SpillFile() const;
 
  private:
   struct Impl;
   std::unique_ptr<Impl> d_;
 };
 
-// The hexadecimal dump lines of a block (column header first), each as
-// (text part, printable bytes or empty for the header line).
+// The hexadecimal dump lines of a block (column header first). text is the
+// part written as text: the whole header line, or a data line up to and
+// including the space before its "@@@" marker (56 characters + 1).
+// printable is the printable column written as raw bytes (empty for the
+// header line).
 struct TVKDumpLine {
   std::string text;
   TVKBytes printable;
 };
 std::vector<TVKDumpLine> HexDumpLines(const uint8_t* data, size_t size);
+
+// The name prefix and extension of the temporary files of spilled lists.
+inline constexpr std::string_view kDebugSpillPrefix = "vemkasdk_spill_";
+inline constexpr std::string_view kDebugSpillExtension = ".tmp";
 
 }  // namespace vk

@@ -1,0 +1,361 @@
+#include "runtime/debug_output.h"
+
+#include <fmt/format.h>
+
+#include <cmath>
+#include <fstream>
+#include <mutex>
+#include <system_error>
+
+#include "data/codepage.h"
+#include "runtime/ini_file.h"
+#include "runtime/sysparams.h"
+
+namespace vk {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::u16string W(std::string_view ascii) { return Widen(ascii); }
+
+// Text of a fixed-size 8-bit character field, up to its first zero byte.
+std::u16string FieldText(const void* p, size_t size, uint32_t codePage) {
+  const auto* b = static_cast<const uint8_t*>(p);
+  size_t n = 0;
+  while (n < size && b[n] != 0) ++n;
+  return CodePageBytesToString(b, n, codePage);
+}
+
+std::string HexBytes(const uint8_t* p, size_t n, std::string_view sep) {
+  std::string s;
+  for (size_t i = 0; i < n; ++i) {
+    if (i != 0) s += sep;
+    s += fmt::format("{:02X}", p[i]);
+  }
+  return s;
+}
+
+// Drops blanks and control characters at both ends.
+std::u16string TrimControls(std::u16string s) {
+  size_t a = 0, b = s.size();
+  while (a < b && s[a] <= u' ') ++a;
+  while (b > a && s[b - 1] <= u' ') --b;
+  return s.substr(a, b - a);
+}
+
+// "Version:V" text: a TSecr device shows its own version text; the others
+// show the number's hex digits with a dot after the first (0x6031 -> 6.031).
+std::u16string VersionText(const TVKSDKDeviceRawData& raw, const TVKSDKDeviceInfo& info) {
+  if (raw.ProtocolType == 3) return TrimControls(CodePageBytesToString(raw.Raw + 52, 16, 65001));
+  std::string hex = fmt::format("{:04X}", info.Version);
+  return W(hex.substr(0, 1) + "." + hex.substr(1));
+}
+
+void SetModTime(const fs::path& p, TDateTime t) { platform::SetFileModTime(p, t); }
+
+void CopyDated(const fs::path& from, const fs::path& to, TDateTime t) {
+  std::error_code ec;
+  if (!fs::is_regular_file(from, ec)) return;
+  if (fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec)) SetModTime(to, t);
+}
+
+bool OutputsOn() {
+  const auto& p = SysParams();
+  return p.OutputDebug || p.OutputLog > 0;
+}
+
+// Appends bytes to a file, creating its directory and the file when it does
+// not exist. Calls from several threads are serialised.
+void AppendToFile(const fs::path& file, const TVKBytes& bytes) {
+  static std::mutex m;
+  std::lock_guard<std::mutex> lock(m);
+  std::error_code ec;
+  if (!fs::exists(file, ec) && file.has_parent_path()) fs::create_directories(file.parent_path(), ec);
+  std::ofstream f(file, std::ios::binary | std::ios::app);
+  if (!f) return;
+  f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+bool AllDigits(std::u16string_view s) {
+  for (char16_t c : s)
+    if (c < u'0' || c > u'9') return false;
+  return true;
+}
+
+// A dotted IPv4 address "%d.%d.%d.%d" at the start of name; returns its
+// length, 0 when there is none.
+size_t DottedAddressLength(std::u16string_view name) {
+  size_t i = 0;
+  for (int part = 0; part < 4; ++part) {
+    if (part != 0) {
+      if (i >= name.size() || name[i] != u'.') return 0;
+      ++i;
+    }
+    size_t start = i;
+    int v = 0;
+    while (i < name.size() && i - start < 3 && name[i] >= u'0' && name[i] <= u'9') v = v * 10 + (name[i++] - u'0');
+    if (i == start || v > 255) return 0;
+    if (i < name.size() && name[i] >= u'0' && name[i] <= u'9') return 0;
+  }
+  return i;
+}
+
+}  // namespace
+
+std::string FormatDateTimeMs(const platform::LocalTime& t) {
+  return fmt::format("{:04}-{:02}-{:02} {:02}:{:02}:{:02}.{:03}", t.year, t.month, t.day, t.hour, t.minute, t.second,
+                     t.msec);
+}
+std::string FormatDateTimeSec(const platform::LocalTime& t) {
+  return fmt::format("{:04}-{:02}-{:02} {:02}:{:02}:{:02}", t.year, t.month, t.day, t.hour, t.minute, t.second);
+}
+std::string FormatTimeMs(const platform::LocalTime& t) {
+  return fmt::format("{:02}:{:02}:{:02}.{:03}", t.hour, t.minute, t.second, t.msec);
+}
+std::string FormatFileStamp(const platform::LocalTime& t) {
+  return fmt::format("{:04}{:02}{:02}_{:02}{:02}{:02}_{:03}", t.year, t.month, t.day, t.hour, t.minute, t.second,
+                     t.msec);
+}
+std::string FormatDate8(const platform::LocalTime& t) {
+  return fmt::format("{:04}{:02}{:02}", t.year, t.month, t.day);
+}
+std::string FormatElapsed(TDateTime start, TDateTime stop) {
+  int64_t ms = std::llround((stop - start) * 86400000.0);
+  if (ms < 0) ms = 0;
+  return fmt::format("{:02}:{:02}:{:02}.{:03}", ms / 3600000, ms / 60000 % 60, ms / 1000 % 60, ms % 1000);
+}
+
+std::u16string BuildBaseFileName(std::u16string_view addr, TDateTime time, uint64_t uniqueNumber, uint8_t procType,
+                                 int32_t dataType) {
+  std::u16string s(addr);
+  s += W(fmt::format("_{}_{}_0x{:02x}_0x{:04x}", FormatFileStamp(time), uniqueNumber, procType,
+                     static_cast<uint32_t>(dataType) & 0xFFFF));
+  return s;
+}
+
+void WriteTaskHeader(TVKDebugList& list, const TVKTaskHeaderInfo& info) {
+  const auto& params = SysParams();
+  const auto& raw = info.RawData;
+  const auto& di = info.DeviceInfo;
+  const bool hecr = raw.ProtocolType == 2;
+
+  list.Add(kStarLine);
+  list.Add(u"IP Address:" + info.Addr + W(fmt::format("  Port:{}  ClassName:{}", info.Port, info.ClassName)));
+  list.Add(fmt::format("ProcType:0x{:02x}  DataType:0x{:04x}  DataID:0x{:02x}", info.ProcType,
+                       static_cast<uint32_t>(info.DataType) & 0xFFFF, static_cast<uint32_t>(info.DataID)));
+  list.Add(kDashLine);
+  list.Add(u"FileName:" + info.FileName);
+  list.Add(kDashLine);
+  list.Add(u"Param File:" + params.ParamFile.u16string());
+  list.Add(params.ParamFileExists ? "Param File exists." : "Param File does not exist, use default param.");
+  list.Add(u"Main Program:" + platform::ExecutablePath().u16string());
+  list.Add(params.DetectProtocol ? "DetectProtocol:True" : "DetectProtocol:False");
+  list.Add(kDashLine);
+  list.AddDump(raw.Raw, sizeof(raw.Raw));
+  list.Add(std::string_view());
+
+  const std::u16string items[] = {
+      u"Name:" + FieldText(di.Name, sizeof(di.Name), 0),
+      W(fmt::format("ID:{}", di.ID)),
+      u"Version:V" + VersionText(raw, di),
+      W(fmt::format("LFCodeLen:{}", di.LFCodeLen)),
+      W(fmt::format("Country:{}", di.Country)),
+      W(fmt::format("CodePage:{}", hecr ? raw.RawLE32(80) : 0)),
+      W(fmt::format("KeyType:{}", di.KeyType)),
+      W(fmt::format("HotkeyCount:{}", di.HotKeyCount)),
+      u"CPUTYPE:" + FieldText(di.CPUType, sizeof(di.CPUType), 0),
+      W(fmt::format("DisplayType:{}", di.DisplayType)),
+      W(fmt::format("DefaultProtocol:0x{:02X}", di.DefaultProtocol)),
+      W(fmt::format("TouchFlag:{}", di.TouchFlag)),
+      W("Mac Address:" + HexBytes(di.MacAddr, sizeof(di.MacAddr), "-")),
+      hecr ? W(fmt::format("DeviceIP:{}.{}.{}.{}", raw.Raw[26], raw.Raw[27], raw.Raw[28], raw.Raw[29]))
+           : W("DeviceIP:N/A"),
+      W(fmt::format("CPUIDLen:{}", di.CPUIDLen)),
+      W("CPUID:" + HexBytes(di.CPUID, sizeof(di.CPUID), "")),
+      u"AIName:" + FieldText(di.AIName, sizeof(di.AIName), 0),
+      W(fmt::format("AIID:{}", di.AIID)),
+  };
+  // Two items per line, each padded to 32 characters.
+  auto padded = [](const std::u16string& s) {
+    std::u16string p = s;
+    if (p.size() < 32) p.append(32 - p.size(), u' ');
+    return p;
+  };
+  constexpr size_t kItems = std::size(items);
+  for (size_t i = 0; i < kItems; i += 2) {
+    std::u16string line = padded(items[i]);
+    if (i + 1 < kItems) line += padded(items[i + 1]);
+    list.Add(line);
+  }
+  list.Add(kStarLine);
+  list.Add(std::string_view());
+}
+
+void AppendDetectionLines(TVKDebugList& list, const TVKDebugList& detection) {
+  if (detection.Empty()) return;
+  list.Append(detection);
+  list.Add(kDashLine);
+}
+
+std::string ProgressLogText(uint32_t errorCode, uint32_t index, uint32_t total) {
+  if (errorCode == 0) return fmt::format("Complete, Total: {}", total);
+  if (errorCode == 1) return fmt::format("Progress: {}/{}", index, total);
+  return fmt::format("Proc Failed! ErrorCode:{}  Progress: {}/{}", errorCode, index, total);
+}
+
+void SaveTaskFiles(const TVKTaskFiles& files) {
+  try {
+    const std::u16string failedSuffix = W(fmt::format("_failed_{}.txt", files.ErrorCode));
+    if (files.DebugList != nullptr) {
+      auto& list = *files.DebugList;
+      const TDateTime stop = platform::NowDateTime();
+      list.Add(std::string_view());
+      list.Add("Start at: " + FormatDateTimeMs(files.StartTime));
+      list.Add(" Stop at: " + FormatDateTimeMs(stop));
+      list.Add(" Elapsed: " + FormatElapsed(files.StartTime, stop));
+      const fs::path name =
+          files.DebugDir / (files.BaseFileName + (files.Failed ? u"_debug" + failedSuffix : u"_debug.txt"));
+      if (list.Save(name)) SetModTime(name, files.StartTime);
+      if (files.ProcType == 0 && !files.FileName.empty())
+        CopyDated(files.FileName, files.DebugDir / (files.BaseFileName + u"_" + files.FileName.filename().u16string()),
+                  files.StartTime);
+    }
+    if (files.LogList != nullptr && (files.OutputLog >= 2 || (files.OutputLog == 1 && files.Failed))) {
+      const fs::path name =
+          files.DebugDir / (files.BaseFileName + (files.Failed ? u"_log" + failedSuffix : u"_log.txt"));
+      if (files.LogList->Save(name)) SetModTime(name, files.StartTime);
+    }
+  } catch (...) {
+    // Debug output never changes a task's result.
+  }
+}
+
+void CopyUploadFile(const fs::path& debugDir, std::u16string_view baseFileName, const fs::path& fileName,
+                    TDateTime startTime) {
+  try {
+    if (fileName.empty()) return;
+    CopyDated(fileName, debugDir / (std::u16string(baseFileName) + u"_" + fileName.filename().u16string()),
+              startTime);
+  } catch (...) {
+  }
+}
+
+bool IsSdkDebugFileName(std::u16string_view name) {
+  // Task files, their data-file copies and detection failure files:
+  // a dotted address, "_", an 8-digit date and "_".
+  if (size_t a = DottedAddressLength(name); a != 0) {
+    return name.size() > a + 10 && name[a] == u'_' && AllDigits(name.substr(a + 1, 8)) && name[a + 9] == u'_';
+  }
+  constexpr std::u16string_view kInfo = u"GetDeviceInfo_";
+  constexpr std::u16string_view kInfoEnd = u"_connect failed.txt";
+  if (name.starts_with(kInfo)) {
+    return name.size() >= kInfo.size() + 9 + kInfoEnd.size() && AllDigits(name.substr(kInfo.size(), 8)) &&
+           name[kInfo.size() + 8] == u'_' && name.ends_with(kInfoEnd);
+  }
+  const std::u16string spillPrefix = Widen(kDebugSpillPrefix);
+  const std::u16string spillExt = Widen(kDebugSpillExtension);
+  if (name.starts_with(spillPrefix) && name.ends_with(spillExt) &&
+      name.size() > spillPrefix.size() + spillExt.size()) {
+    std::u16string_view mid = name.substr(spillPrefix.size(), name.size() - spillPrefix.size() - spillExt.size());
+    for (char16_t c : mid)
+      if (!(c == u'_' || (c >= u'0' && c <= u'9'))) return false;
+    return true;
+  }
+  return false;
+}
+
+void PurgeOldDebugFiles(const fs::path& directory, int32_t days) {
+  try {
+    const int32_t today = platform::Today();
+    const fs::path lastIni = directory / "last.ini";
+    if (TVKIniFile(lastIni).ReadInteger(u"Param", u"Last", 0) == today) return;
+
+    std::error_code ec;
+    for (fs::directory_iterator it(directory, ec), end; !ec && it != end; it.increment(ec)) {
+      std::error_code sec;
+      // Only regular files: never directories, never what a link points to.
+      if (!it->is_regular_file(sec) || it->is_symlink(sec)) continue;
+      const fs::path& p = it->path();
+      if (!IsSdkDebugFileName(p.filename().u16string())) continue;
+      TDateTime mod = 0;
+      if (!platform::GetFileModTime(p, mod)) continue;
+      const int64_t age = static_cast<int64_t>(today) - static_cast<int64_t>(std::floor(mod));
+      if (age > days) fs::remove(p, sec);
+    }
+    WriteIniInteger(lastIni, "Param", "Last", today);
+  } catch (...) {
+  }
+}
+
+fs::path WriteDetectionFailure(const TVKDebugList& detection, const TVKDetectionFailure& f) {
+  try {
+    if (!OutputsOn()) return {};
+    const auto& params = SysParams();
+    const platform::LocalTime now = platform::Now();
+    TVKDebugList list;
+    list.Add(kStarLine);
+    list.Add(u"IP Address:" + f.Addr + W(fmt::format("  Port:{}  ProtocolType:{}", f.Port, f.ProtocolType)));
+    list.Add(fmt::format("ProcType:0x{:02x}  DataType:0x{:04x}  DataID:0x{:02x}", f.ProcType,
+                         static_cast<uint32_t>(f.DataType) & 0xFFFF, static_cast<uint32_t>(f.DataID)));
+    list.Add(kDashLine);
+    list.Add(u"FileName:" + f.FileName);
+    list.Add(kDashLine);
+    list.Add(u"Param File:" + params.ParamFile.u16string());
+    list.Add(u"Main Program:" + platform::ExecutablePath().u16string());
+    list.Add(params.DetectProtocol ? "DetectProtocol:True" : "DetectProtocol:False");
+    list.Add(kDashLine);
+    list.Add(f.Message + u"  " + W(FormatDateTimeSec(now)));
+    list.Add(kStarLine);
+    list.Append(detection);
+    const std::u16string name =
+        f.Addr + W(fmt::format("_{}_{}_0x{:02x}_0x{:04x}_", FormatFileStamp(now), platform::CurrentThreadId(),
+                               f.ProcType, static_cast<uint32_t>(f.DataType) & 0xFFFF)) +
+        f.FileTag + u".txt";
+    const fs::path file = fs::path(params.DebugDir) / name;
+    return list.Save(file) ? file : fs::path();
+  } catch (...) {
+    return {};
+  }
+}
+
+void WriteGetDeviceInfoFailure(std::u16string_view addr, uint16_t port, uint8_t protocolType) {
+  try {
+    if (!OutputsOn()) return;
+    const platform::LocalTime now = platform::Now();
+    const fs::path file =
+        fs::path(SysParams().DebugDir) /
+        W(fmt::format("GetDeviceInfo_{}_{}_connect failed.txt", FormatDate8(now), platform::CurrentThreadId()));
+    std::u16string text = u"IP Address:" + std::u16string(addr) +
+                          W(fmt::format("  Port:{}  ProtocolType:{}\r\n", port, protocolType)) +
+                          W("Connect Failed!  " + FormatDateTimeSec(now) + "\r\n") + W(kDashLine);
+    WriteLog(text, file.u16string());
+  } catch (...) {
+  }
+}
+
+fs::path DefaultLogDirectory() {
+  const fs::path lib = platform::LibraryPath();
+  return lib.parent_path() / (lib.stem().u16string() + u"_log");
+}
+
+void WriteLog(std::u16string_view S, std::u16string_view fn) {
+  try {
+    fs::path file;
+    const fs::path given(fn);
+    if (fn.empty()) {
+      file = DefaultLogDirectory() / (FormatDate8(platform::Now()) + ".txt");
+    } else if (given.has_parent_path()) {
+      file = given;
+    } else {
+      file = DefaultLogDirectory() / given;
+    }
+    TVKBytes bytes = StringToCodePageBytes(S, 0);
+    bytes.push_back('\r');
+    bytes.push_back('\n');
+    AppendToFile(file, bytes);
+  } catch (...) {
+  }
+}
+
+}  // namespace vk
