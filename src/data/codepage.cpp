@@ -1,43 +1,529 @@
-// Placeholder: UTF-8 and UTF-16 only. Replaced by the full code page set.
+// Conversion between UTF-16 text and the encodings the SDK speaks.
+//
+// UTF-8 and UTF-16 are converted by hand (they are the hot path of every
+// table file). Windows code pages go through ICU's converters, with one '?'
+// written for every UTF-16 unit a code page cannot represent (two for a
+// surrogate pair), as Windows does. The SDK's own numbers (950 with its extra
+// characters, 12541254, 12581258 and 64386438) are built here around their
+// own tables and are never given to ICU under their own numbers.
 #include "data/codepage.h"
 
+#include <unicode/ucnv.h>
+#include <unicode/ucnv_cb.h>
+
+#include <array>
+#include <cstdio>
+#include <string>
+#include <unordered_map>
+
+#include "data/codepage_tables.h"
 #include "runtime/sysparams.h"
 
 namespace vk {
 
-uint32_t AnsiCodePage() { return SysParams().AnsiCodePage; }
+namespace {
+
+constexpr uint32_t kUtf16LE = 1200;
+constexpr uint32_t kUtf16BE = 1201;
+constexpr uint32_t kUtf8 = 65001;
+constexpr uint32_t kBig5 = 950;
+constexpr uint32_t kTurkishPlus = 12541254;
+constexpr uint32_t kViscii = 12581258;
+constexpr uint32_t kGeorgian = 64386438;
+
+// ---------------------------------------------------------------- ICU ----
+
+// Every unmappable UTF-16 unit becomes one '?'; a surrogate pair is two.
+void QuestionMarkCallback(const void*, UConverterFromUnicodeArgs* args, const UChar*, int32_t length,
+                          UChar32, UConverterCallbackReason reason, UErrorCode* err) {
+  if (reason != UCNV_UNASSIGNED && reason != UCNV_ILLEGAL && reason != UCNV_IRREGULAR) return;
+  *err = U_ZERO_ERROR;
+  static const char kMarks[4] = {'?', '?', '?', '?'};
+  ucnv_cbFromUWriteBytes(args, kMarks, length < 1 ? 1 : (length > 4 ? 4 : length), 0, err);
+}
+
+// ICU names to try for a Windows code page number, most specific first.
+int IcuNamesFor(uint32_t cp, std::array<std::string, 3>& names) {
+  switch (cp) {
+    case 936: names[0] = "windows-936-2000"; return 1;
+    case 950: names[0] = "windows-950-2000"; return 1;
+    case 949: names[0] = "windows-949-2000"; return 1;
+    case 874: names[0] = "windows-874-2000"; return 1;
+    case 932: names[0] = "ibm-943_P15A-2003"; return 1;
+    case 54936: names[0] = "gb18030"; return 1;
+    case 20127: names[0] = "US-ASCII"; return 1;
+    case 65000: names[0] = "UTF-7"; return 1;
+    default: break;
+  }
+  if (cp >= 28591 && cp <= 28606) {
+    names[0] = "iso-8859-" + std::to_string(cp - 28590);
+    return 1;
+  }
+  names[0] = "windows-" + std::to_string(cp);
+  names[1] = "cp" + std::to_string(cp);
+  names[2] = "ibm-" + std::to_string(cp);
+  return 3;
+}
+
+UConverter* OpenIcu(uint32_t cp) {
+  std::array<std::string, 3> names;
+  int n = IcuNamesFor(cp, names);
+  for (int i = 0; i < n; ++i) {
+    UErrorCode e = U_ZERO_ERROR;
+    UConverter* c = ucnv_open(names[i].c_str(), &e);
+    if (!c || U_FAILURE(e)) {
+      if (c) ucnv_close(c);
+      continue;
+    }
+    e = U_ZERO_ERROR;
+    ucnv_setFromUCallBack(c, QuestionMarkCallback, nullptr, nullptr, nullptr, &e);
+    return c;
+  }
+  return nullptr;
+}
+
+// ICU converters are not thread-safe: each thread keeps its own, opened on
+// first use and closed when the thread ends. Unknown numbers are cached too.
+class IcuCache {
+ public:
+  ~IcuCache() {
+    for (auto& kv : map_)
+      if (kv.second) ucnv_close(kv.second);
+  }
+  UConverter* Get(uint32_t cp) {
+    if (cp == lastCp_ && last_) return last_;
+    auto it = map_.find(cp);
+    UConverter* c;
+    if (it == map_.end()) {
+      c = OpenIcu(cp);
+      map_.emplace(cp, c);
+    } else {
+      c = it->second;
+    }
+    if (c) {
+      lastCp_ = cp;
+      last_ = c;
+    }
+    return c;
+  }
+
+ private:
+  std::unordered_map<uint32_t, UConverter*> map_;
+  uint32_t lastCp_ = 0;
+  UConverter* last_ = nullptr;
+};
+
+UConverter* IcuFor(uint32_t cp) {
+  thread_local IcuCache cache;
+  return cache.Get(cp);
+}
+
+void IcuEncode(UConverter* c, const char16_t* s, size_t n, TVKBytes& out) {
+  if (n == 0) return;
+  ucnv_resetFromUnicode(c);
+  const UChar* src = reinterpret_cast<const UChar*>(s);
+  const UChar* srcEnd = src + n;
+  size_t start = out.size();
+  size_t room = n * static_cast<size_t>(ucnv_getMaxCharSize(c)) + 8;
+  for (;;) {
+    out.resize(start + room);
+    char* target = reinterpret_cast<char*>(out.data() + start);
+    char* targetBegin = reinterpret_cast<char*>(out.data());
+    char* limit = targetBegin + out.size();
+    UErrorCode e = U_ZERO_ERROR;
+    ucnv_fromUnicode(c, &target, limit, &src, srcEnd, nullptr, true, &e);
+    start = static_cast<size_t>(target - targetBegin);
+    if (e == U_BUFFER_OVERFLOW_ERROR) {
+      room *= 2;
+      continue;
+    }
+    out.resize(start);
+    return;
+  }
+}
+
+void IcuDecode(UConverter* c, const uint8_t* b, size_t n, std::u16string& out) {
+  if (n == 0) return;
+  ucnv_resetToUnicode(c);
+  const char* src = reinterpret_cast<const char*>(b);
+  const char* srcEnd = src + n;
+  size_t start = out.size();
+  size_t room = n + 8;
+  for (;;) {
+    out.resize(start + room);
+    UChar* begin = reinterpret_cast<UChar*>(out.data());
+    UChar* target = begin + start;
+    UChar* limit = begin + out.size();
+    UErrorCode e = U_ZERO_ERROR;
+    ucnv_toUnicode(c, &target, limit, &src, srcEnd, nullptr, true, &e);
+    start = static_cast<size_t>(target - begin);
+    if (e == U_BUFFER_OVERFLOW_ERROR) {
+      room *= 2;
+      continue;
+    }
+    out.resize(start);
+    return;
+  }
+}
+
+// ------------------------------------------------------------ Unicode ----
+
+void EncodeUtf8(std::u16string_view t, TVKBytes& out) {
+  size_t n = t.size();
+  size_t pos = out.size();
+  out.resize(pos + n * 3);
+  uint8_t* p = out.data() + pos;
+  for (size_t i = 0; i < n; ++i) {
+    uint32_t c = t[i];
+    if (c < 0x80) {
+      *p++ = static_cast<uint8_t>(c);
+    } else if (c < 0x800) {
+      *p++ = static_cast<uint8_t>(0xC0 | (c >> 6));
+      *p++ = static_cast<uint8_t>(0x80 | (c & 0x3F));
+    } else if (c >= 0xD800 && c <= 0xDBFF && i + 1 < n && t[i + 1] >= 0xDC00 && t[i + 1] <= 0xDFFF) {
+      uint32_t cp = 0x10000 + ((c - 0xD800) << 10) + (t[i + 1] - 0xDC00);
+      ++i;
+      *p++ = static_cast<uint8_t>(0xF0 | (cp >> 18));
+      *p++ = static_cast<uint8_t>(0x80 | ((cp >> 12) & 0x3F));
+      *p++ = static_cast<uint8_t>(0x80 | ((cp >> 6) & 0x3F));
+      *p++ = static_cast<uint8_t>(0x80 | (cp & 0x3F));
+    } else {
+      if (c >= 0xD800 && c <= 0xDFFF) c = 0xFFFD;  // lone surrogate
+      *p++ = static_cast<uint8_t>(0xE0 | (c >> 12));
+      *p++ = static_cast<uint8_t>(0x80 | ((c >> 6) & 0x3F));
+      *p++ = static_cast<uint8_t>(0x80 | (c & 0x3F));
+    }
+  }
+  out.resize(static_cast<size_t>(p - out.data()));
+}
+
+// Invalid or truncated sequences read as U+FFFD, one per offending byte.
+void DecodeUtf8(const uint8_t* b, size_t n, std::u16string& out) {
+  size_t pos = out.size();
+  out.resize(pos + n);
+  char16_t* p = out.data() + pos;
+  size_t i = 0;
+  while (i < n) {
+    uint8_t c = b[i];
+    if (c < 0x80) {
+      *p++ = c;
+      ++i;
+      continue;
+    }
+    uint32_t cp = 0;
+    size_t len = 0;
+    uint32_t min = 0;
+    if (c >= 0xC2 && c <= 0xDF) {
+      len = 2, cp = c & 0x1F, min = 0x80;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+      len = 3, cp = c & 0x0F, min = 0x800;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+      len = 4, cp = c & 0x07, min = 0x10000;
+    }
+    bool ok = len != 0 && i + len <= n;
+    for (size_t k = 1; ok && k < len; ++k) {
+      uint8_t cc = b[i + k];
+      if ((cc & 0xC0) != 0x80) ok = false;
+      cp = (cp << 6) | (cc & 0x3F);
+    }
+    if (ok && (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))) ok = false;
+    if (!ok) {
+      *p++ = 0xFFFD;
+      ++i;
+      continue;
+    }
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      *p++ = static_cast<char16_t>(0xD800 + (cp >> 10));
+      *p++ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+    } else {
+      *p++ = static_cast<char16_t>(cp);
+    }
+    i += len;
+  }
+  out.resize(static_cast<size_t>(p - out.data()));
+}
+
+void EncodeUtf16(std::u16string_view t, bool bigEndian, TVKBytes& out) {
+  size_t pos = out.size();
+  out.resize(pos + t.size() * 2);
+  uint8_t* p = out.data() + pos;
+  for (char16_t c : t) {
+    uint8_t lo = static_cast<uint8_t>(c & 0xFF), hi = static_cast<uint8_t>(c >> 8);
+    *p++ = bigEndian ? hi : lo;
+    *p++ = bigEndian ? lo : hi;
+  }
+}
+
+// A trailing odd byte is not a whole unit and is dropped.
+void DecodeUtf16(const uint8_t* b, size_t n, bool bigEndian, std::u16string& out) {
+  size_t pos = out.size();
+  out.resize(pos + n / 2);
+  char16_t* p = out.data() + pos;
+  for (size_t i = 0; i + 1 < n; i += 2)
+    *p++ = bigEndian ? static_cast<char16_t>((b[i] << 8) | b[i + 1])
+                     : static_cast<char16_t>(b[i] | (b[i + 1] << 8));
+}
+
+// ------------------------------------------------- the SDK's own sets ----
+
+int Big5ExtraIndexOf(char16_t c) {
+  // All 51 characters are hiragana (3041..3093) or one of five CJK ideographs.
+  if (c < 0x3041 || (c > 0x3093 && c != 0x82F7 && c != 0x83D3 && c != 0x7FAB && c != 0x8137 &&
+                     c != 0x9176))
+    return -1;
+  for (int i = 0; i < kBig5ExtraCount; ++i)
+    if (kBig5Extras[i].Char == c) return i;
+  return -1;
+}
+
+int Big5ExtraIndexOf(uint8_t lead, uint8_t trail) {
+  if (lead == 0xF9) return (trail >= 0xDF && trail <= 0xE3) ? trail - 0xDF : -1;
+  if (lead != 0xA3) return -1;
+  if (trail >= 0xC0 && trail <= 0xE0) return 5 + (trail - 0xC0);
+  if (trail >= 0xE2 && trail <= 0xEE) return 38 + (trail - 0xE2);
+  return -1;
+}
+
+// Encodes through ICU code page `icuCp`, except that characters for which
+// `over` yields bytes are written as those bytes.
+template <typename Override>
+void EncodeWithOverrides(std::u16string_view t, uint32_t icuCp, Override over, TVKBytes& out) {
+  UConverter* c = IcuFor(icuCp);
+  size_t run = 0;
+  uint8_t extra[2];
+  for (size_t i = 0; i < t.size(); ++i) {
+    int n = over(t[i], extra);
+    if (n == 0) continue;
+    if (c) IcuEncode(c, t.data() + run, i - run, out);
+    out.insert(out.end(), extra, extra + n);
+    run = i + 1;
+  }
+  if (c) IcuEncode(c, t.data() + run, t.size() - run, out);
+}
+
+void EncodeBig5(std::u16string_view t, TVKBytes& out) {
+  EncodeWithOverrides(t, kBig5,
+                      [](char16_t ch, uint8_t* b) {
+                        int k = Big5ExtraIndexOf(ch);
+                        if (k < 0) return 0;
+                        b[0] = kBig5Extras[k].Lead;
+                        b[1] = kBig5Extras[k].Trail;
+                        return 2;
+                      },
+                      out);
+}
+
+// The extra codes are recognised only where a character starts: a lead byte
+// 81..FE and its trail byte form one character, so the middle of 不變
+// (A4 A3 C5 DC) is never read as the pair A3 C5.
+void DecodeBig5(const uint8_t* b, size_t n, std::u16string& out) {
+  UConverter* c = IcuFor(kBig5);
+  size_t run = 0, i = 0;
+  while (i < n) {
+    if (b[i] >= 0x81 && b[i] <= 0xFE && i + 1 < n) {
+      int k = Big5ExtraIndexOf(b[i], b[i + 1]);
+      if (k >= 0) {
+        if (c) IcuDecode(c, b + run, i - run, out);
+        out.push_back(kBig5Extras[k].Char);
+        i += 2;
+        run = i;
+        continue;
+      }
+      i += 2;
+    } else {
+      ++i;
+    }
+  }
+  if (c) IcuDecode(c, b + run, n - run, out);
+}
+
+void EncodeTurkishPlus(std::u16string_view t, TVKBytes& out) {
+  EncodeWithOverrides(t, 1254,
+                      [](char16_t ch, uint8_t* b) {
+                        if (ch == 0x018F) return b[0] = 0xD7, 1;
+                        if (ch == 0x0259) return b[0] = 0xF7, 1;
+                        return 0;
+                      },
+                      out);
+}
+
+void DecodeTurkishPlus(const uint8_t* b, size_t n, std::u16string& out) {
+  UConverter* c = IcuFor(1254);
+  size_t run = 0;
+  for (size_t i = 0; i < n; ++i) {
+    if (b[i] != 0xD7 && b[i] != 0xF7) continue;
+    if (c) IcuDecode(c, b + run, i - run, out);
+    out.push_back(b[i] == 0xD7 ? 0x018F : 0x0259);
+    run = i + 1;
+  }
+  if (c) IcuDecode(c, b + run, n - run, out);
+}
+
+struct VisciiReverse {
+  std::unordered_map<char16_t, uint8_t> map;
+  VisciiReverse() {
+    for (int i = 0; i < 128; ++i) map.emplace(kVisciiHigh[i], static_cast<uint8_t>(0x80 + i));
+    for (const auto& l : kVisciiLow) map.emplace(l.Char, l.Byte);
+  }
+};
+
+// Units up to 7F are written as themselves (so U+0002 and Ẳ share byte 02);
+// a unit above 7F that is no VISCII letter becomes 00.
+void EncodeViscii(std::u16string_view t, TVKBytes& out) {
+  static const VisciiReverse rev;
+  for (char16_t ch : t) {
+    if (ch < 0x80) {
+      out.push_back(static_cast<uint8_t>(ch));
+      continue;
+    }
+    auto it = rev.map.find(ch);
+    out.push_back(it == rev.map.end() ? 0 : it->second);
+  }
+}
+
+void DecodeViscii(const uint8_t* b, size_t n, std::u16string& out) {
+  for (size_t i = 0; i < n; ++i) {
+    uint8_t x = b[i];
+    char16_t ch = x;
+    if (x >= 0x80) {
+      ch = kVisciiHigh[x - 0x80];
+    } else {
+      for (const auto& l : kVisciiLow)
+        if (l.Byte == x) ch = l.Char;
+    }
+    out.push_back(ch);
+  }
+}
+
+// 64386438: one byte per character; U+1080..U+10FF travel as 80..FF.
+void EncodeGeorgian(std::u16string_view t, TVKBytes& out) {
+  for (char16_t ch : t) out.push_back(static_cast<uint8_t>(ch & 0xFF));
+}
+
+void DecodeGeorgian(const uint8_t* b, size_t n, std::u16string& out) {
+  for (size_t i = 0; i < n; ++i) out.push_back(b[i] < 0x80 ? b[i] : static_cast<char16_t>(0x1000 + b[i]));
+}
+
+bool IsOwnOrHandled(uint32_t cp) {
+  return cp == kUtf16LE || cp == kUtf16BE || cp == kUtf8 || cp == kBig5 || cp == kTurkishPlus ||
+         cp == kViscii || cp == kGeorgian;
+}
+
+}  // namespace
+
+uint32_t AnsiCodePage() {
+  uint32_t cp = SysParams().AnsiCodePage;
+  if (cp == 0) return kUtf8;
+  if (IsOwnOrHandled(cp) || IcuFor(cp)) return cp;
+  return kUtf8;
+}
+
+// 0 stands for the ANSI code page; a number that is neither handled here nor
+// known to ICU falls back to the ANSI code page too.
+uint32_t ResolveCodePage(uint32_t CodePage) {
+  if (CodePage == 0) return AnsiCodePage();
+  if (IsOwnOrHandled(CodePage) || IcuFor(CodePage)) return CodePage;
+  return AnsiCodePage();
+}
+
+bool IsKnownCodePage(uint32_t CodePage) {
+  return CodePage == 0 || IsOwnOrHandled(CodePage) || IcuFor(CodePage) != nullptr;
+}
+
+void AppendCodePageBytes(std::u16string_view Text, uint32_t CodePage, TVKBytes& Out) {
+  switch (ResolveCodePage(CodePage)) {
+    case kUtf8: EncodeUtf8(Text, Out); return;
+    case kUtf16LE: EncodeUtf16(Text, false, Out); return;
+    case kUtf16BE: EncodeUtf16(Text, true, Out); return;
+    case kBig5: EncodeBig5(Text, Out); return;
+    case kTurkishPlus: EncodeTurkishPlus(Text, Out); return;
+    case kViscii: EncodeViscii(Text, Out); return;
+    case kGeorgian: EncodeGeorgian(Text, Out); return;
+    default: {
+      UConverter* c = IcuFor(ResolveCodePage(CodePage));
+      if (c) IcuEncode(c, Text.data(), Text.size(), Out);
+      else EncodeUtf8(Text, Out);
+      return;
+    }
+  }
+}
+
+void AppendCodePageString(const uint8_t* Bytes, size_t Size, uint32_t CodePage, std::u16string& Out) {
+  switch (ResolveCodePage(CodePage)) {
+    case kUtf8: DecodeUtf8(Bytes, Size, Out); return;
+    case kUtf16LE: DecodeUtf16(Bytes, Size, false, Out); return;
+    case kUtf16BE: DecodeUtf16(Bytes, Size, true, Out); return;
+    case kBig5: DecodeBig5(Bytes, Size, Out); return;
+    case kTurkishPlus: DecodeTurkishPlus(Bytes, Size, Out); return;
+    case kViscii: DecodeViscii(Bytes, Size, Out); return;
+    case kGeorgian: DecodeGeorgian(Bytes, Size, Out); return;
+    default: {
+      UConverter* c = IcuFor(ResolveCodePage(CodePage));
+      if (c) IcuDecode(c, Bytes, Size, Out);
+      else DecodeUtf8(Bytes, Size, Out);
+      return;
+    }
+  }
+}
 
 TVKBytes StringToCodePageBytes(std::u16string_view Text, uint32_t CodePage) {
-  if (CodePage == 0) CodePage = AnsiCodePage();
   TVKBytes out;
-  if (CodePage == 1200 || CodePage == 1201) {
-    for (char16_t c : Text) {
-      uint8_t lo = static_cast<uint8_t>(c & 0xFF), hi = static_cast<uint8_t>(c >> 8);
-      if (CodePage == 1200) {
-        out.push_back(lo);
-        out.push_back(hi);
-      } else {
-        out.push_back(hi);
-        out.push_back(lo);
-      }
-    }
-    return out;
-  }
-  std::string s = Utf16ToUtf8(Text);
-  return TVKBytes(s.begin(), s.end());
+  AppendCodePageBytes(Text, CodePage, out);
+  return out;
 }
 
 std::u16string CodePageBytesToString(const uint8_t* Bytes, size_t Size, uint32_t CodePage) {
-  if (CodePage == 0) CodePage = AnsiCodePage();
-  if (CodePage == 1200 || CodePage == 1201) {
-    std::u16string out;
-    for (size_t i = 0; i + 1 < Size; i += 2) {
-      out.push_back(CodePage == 1200 ? static_cast<char16_t>(Bytes[i] | (Bytes[i + 1] << 8))
-                                     : static_cast<char16_t>((Bytes[i] << 8) | Bytes[i + 1]));
+  std::u16string out;
+  AppendCodePageString(Bytes, Size, CodePage, out);
+  return out;
+}
+
+// Encodes Text and, when it needs more than MaxBytes, keeps only the whole
+// characters that fit: a multi-byte character is never cut in two.
+TVKBytes StringToCodePageBytesCut(std::u16string_view Text, uint32_t CodePage, size_t MaxBytes) {
+  TVKBytes out;
+  uint32_t cp = ResolveCodePage(CodePage);
+  AppendCodePageBytes(Text, cp, out);
+  if (out.size() <= MaxBytes) return out;
+  switch (cp) {
+    case kUtf8: {
+      size_t n = MaxBytes;
+      while (n > 0 && (out[n] & 0xC0) == 0x80) --n;  // out[n] starts the first dropped character
+      out.resize(n);
+      return out;
     }
-    return out;
+    case kUtf16LE:
+    case kUtf16BE: {
+      size_t units = MaxBytes / 2;
+      if (units > 0) {
+        char16_t last = Text[units - 1];
+        if (last >= 0xD800 && last <= 0xDBFF) --units;  // keep a surrogate pair together
+      }
+      out.resize(units * 2);
+      return out;
+    }
+    case kTurkishPlus:
+    case kViscii:
+    case kGeorgian:
+      out.resize(MaxBytes);
+      return out;
+    default:
+      break;
   }
-  return Utf8ToUtf16(std::string_view(reinterpret_cast<const char*>(Bytes), Size));
+  // Multi-byte Windows code pages: add one code point at a time.
+  out.clear();
+  TVKBytes one;
+  size_t i = 0;
+  while (i < Text.size()) {
+    size_t len = (Text[i] >= 0xD800 && Text[i] <= 0xDBFF && i + 1 < Text.size()) ? 2 : 1;
+    one.clear();
+    AppendCodePageBytes(Text.substr(i, len), cp, one);
+    if (out.size() + one.size() > MaxBytes) break;
+    out.insert(out.end(), one.begin(), one.end());
+    i += len;
+  }
+  return out;
 }
 
 }  // namespace vk

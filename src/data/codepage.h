@@ -22,4 +22,16 @@ inline std::u16string CodePageBytesToString(const TVKBytes& Bytes, uint32_t Code
 // The code page that 0 stands for.
 uint32_t AnsiCodePage();
 
+// The code page actually used for a number: 0 and numbers that no converter
+// knows stand for AnsiCodePage().
+uint32_t ResolveCodePage(uint32_t CodePage);
+bool IsKnownCodePage(uint32_t CodePage);
+
+// Appending forms (no temporary buffers on hot paths).
+void AppendCodePageBytes(std::u16string_view Text, uint32_t CodePage, TVKBytes& Out);
+void AppendCodePageString(const uint8_t* Bytes, size_t Size, uint32_t CodePage, std::u16string& Out);
+
+// Encodes Text, keeping only the whole characters that fit in MaxBytes.
+TVKBytes StringToCodePageBytesCut(std::u16string_view Text, uint32_t CodePage, size_t MaxBytes);
+
 }  // namespace vk

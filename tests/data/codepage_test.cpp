@@ -1,0 +1,110 @@
+#include "data/codepage.h"
+
+#include <gtest/gtest.h>
+
+#include "data/codepage_tables.h"
+
+namespace vk {
+namespace {
+
+struct EncodeCase {
+  const char* name;
+  uint32_t cp;
+  std::u16string text;
+  TVKBytes bytes;
+  bool roundTrip;  // the bytes decode back to the text
+};
+
+TEST(CodePage, EncodesAndDecodesEveryKindOfCodePage) {
+  const EncodeCase cases[] = {
+      {"utf8 ascii", 65001, u"Apple", {0x41, 0x70, 0x70, 0x6C, 0x65}, true},
+      {"utf8 multi", 65001, u"é中", {0xC3, 0xA9, 0xE4, 0xB8, 0xAD}, true},
+      {"utf8 pair", 65001, u"\U0001F600", {0xF0, 0x9F, 0x98, 0x80}, true},
+      {"utf8 lone surrogate", 65001, std::u16string(1, char16_t(0xD800)), {0xEF, 0xBF, 0xBD}, false},
+      {"utf16le", 1200, u"A中", {0x41, 0x00, 0x2D, 0x4E}, true},
+      {"utf16be", 1201, u"A中", {0x00, 0x41, 0x4E, 0x2D}, true},
+      {"950 hiragana", 950, u"あい", {0xA3, 0xC0, 0xA3, 0xCA}, true},
+      {"950 extra kanji", 950, u"苷酶", {0xF9, 0xDF, 0xF9, 0xE3}, true},
+      {"950 last hiragana", 950, u"へを", {0xA3, 0xE2, 0xA3, 0xEE}, true},
+      {"950 ordinary big5", 950, u"不變", {0xA4, 0xA3, 0xC5, 0xDC}, true},
+      {"950 mixed", 950, u"A不あ", {0x41, 0xA4, 0xA3, 0xA3, 0xC0}, true},
+      {"12541254 schwa", 12541254, u"Əə", {0xD7, 0xF7}, true},
+      {"12541254 turkish", 12541254, u"ğş", {0xF0, 0xFE}, true},
+      {"viscii letter", 12581258, u"Ạ", {0x80}, true},
+      {"viscii control positions", 12581258, u"ẲẴẪỶỸỴ", {0x02, 0x05, 0x06, 0x14, 0x19, 0x1E}, true},
+      {"viscii not a letter", 12581258, u"€", {0x00}, false},
+      {"64386438", 64386438, u"A\u10D0\u1080\u10FF", {0x41, 0xD0, 0x80, 0xFF}, true},
+      {"1252", 1252, u"€é", {0x80, 0xE9}, true},
+      {"1252 unmappable", 1252, u"a中b", {0x61, 0x3F, 0x62}, false},
+      {"1252 unmappable pair", 1252, u"\U0001F600", {0x3F, 0x3F}, false},
+      {"936", 936, u"中文", {0xD6, 0xD0, 0xCE, 0xC4}, true},
+      {"936 unmappable", 936, u"\u0E01", {0x3F}, false},
+      {"1251", 1251, u"Жж", {0xC6, 0xE6}, true},
+      {"932", 932, u"あ", {0x82, 0xA0}, true},
+      {"949", 949, u"한", {0xC7, 0xD1}, true},
+      {"874", 874, u"\u0E01", {0xA1}, true},
+      {"1258", 1258, u"Ơ", {0xD5}, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(StringToCodePageBytes(c.text, c.cp), c.bytes);
+    if (c.roundTrip) EXPECT_EQ(CodePageBytesToString(c.bytes, c.cp), c.text);
+  }
+}
+
+TEST(CodePage, Big5ExtrasAreReadOnlyAtCharacterStarts) {
+  // A3 C5 is an extra hiragana, but inside 不變 it is the second half of one
+  // character and the first half of the next.
+  EXPECT_EQ(CodePageBytesToString(TVKBytes{0xA4, 0xA3, 0xC5, 0xDC}, 950), u"不變");
+  EXPECT_EQ(CodePageBytesToString(TVKBytes{0x41, 0xA3, 0xC5}, 950), u"Aは");
+}
+
+TEST(CodePage, OwnTablesRoundTripEveryCharacter) {
+  for (const auto& x : kBig5Extras) {
+    std::u16string s(1, x.Char);
+    TVKBytes b = StringToCodePageBytes(s, 950);
+    EXPECT_EQ(b, (TVKBytes{x.Lead, x.Trail}));
+    EXPECT_EQ(CodePageBytesToString(b, 950), s);
+  }
+  for (int i = 0; i < 128; ++i) {
+    std::u16string s(1, kVisciiHigh[i]);
+    EXPECT_EQ(StringToCodePageBytes(s, 12581258), TVKBytes{uint8_t(0x80 + i)});
+    EXPECT_EQ(CodePageBytesToString(TVKBytes{uint8_t(0x80 + i)}, 12581258), s);
+  }
+  for (int b = 1; b < 256; ++b) {
+    std::u16string s = CodePageBytesToString(TVKBytes{uint8_t(b)}, 64386438);
+    ASSERT_EQ(s.size(), 1u);
+    EXPECT_EQ(s[0], b < 0x80 ? char16_t(b) : char16_t(0x1000 + b));
+    EXPECT_EQ(StringToCodePageBytes(s, 64386438), TVKBytes{uint8_t(b)});
+  }
+}
+
+TEST(CodePage, ZeroAndUnknownNumbersUseTheAnsiCodePage) {
+  uint32_t ansi = AnsiCodePage();
+  EXPECT_EQ(ResolveCodePage(0), ansi);
+  EXPECT_EQ(ResolveCodePage(4242), ansi);
+  EXPECT_EQ(ResolveCodePage(12581258), 12581258u);
+  EXPECT_EQ(StringToCodePageBytes(u"é", 4242), StringToCodePageBytes(u"é", ansi));
+}
+
+TEST(CodePage, CutKeepsWholeCharacters) {
+  struct Case {
+    uint32_t cp;
+    std::u16string text;
+    size_t max;
+    TVKBytes bytes;
+  } cases[] = {
+      {65001, u"aé", 2, {0x61}},
+      {65001, u"aé", 3, {0x61, 0xC3, 0xA9}},
+      {65001, u"中", 2, {}},
+      {936, u"中文", 3, {0xD6, 0xD0}},
+      {936, u"a中", 2, {0x61}},
+      {950, u"Aあい", 4, {0x41, 0xA3, 0xC0}},
+      {1200, u"a\U0001F600", 4, {0x61, 0x00}},
+      {1252, u"abcdef", 3, {0x61, 0x62, 0x63}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(StringToCodePageBytesCut(c.text, c.cp, c.max), c.bytes) << c.cp;
+}
+
+}  // namespace
+}  // namespace vk
