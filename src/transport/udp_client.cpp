@@ -1,0 +1,142 @@
+#include "transport/udp_client.h"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+
+#include "runtime/platform.h"
+
+namespace vk {
+
+TVKSDKUDPClientClass::TVKSDKUDPClientClass(uint32_t Host, uint16_t Port)
+    : TVKSDKUDPClientClass(Widen(FormatDottedIPv4(Host)), Port) {}
+
+TVKSDKUDPClientClass::TVKSDKUDPClientClass(std::u16string_view Host, uint16_t Port)
+    : FRecvData(kRecvBufferSize), FPort(Port) {
+  SetHost(Host);
+  if (FUDPClient.Open()) {
+    FUDPClient.EnableBroadcast();
+    FBindPort = FUDPClient.LocalPort();
+  }
+}
+
+void TVKSDKUDPClientClass::SetHost(std::u16string_view Host) {
+  FHost.assign(Host);
+  FHostValid = ParseDottedIPv4(Utf16ToUtf8(FHost), FHostAddr);
+}
+
+// A segment scan: four dot-separated parts, the fourth "255".
+bool TVKSDKUDPClientClass::IsBroadcast() const {
+  size_t dots = 0, lastDot = 0;
+  for (size_t i = 0; i < FHost.size(); ++i)
+    if (FHost[i] == u'.') ++dots, lastDot = i;
+  return dots == 3 && FHost.substr(lastDot + 1) == u"255";
+}
+
+void TVKSDKUDPClientClass::TraceLine(TVKDebugList* list, const char* what) const {
+  const platform::LocalTime t = platform::Now();
+  list->Add(fmt::format("[{:02}:{:02}:{:02}.{:03}] >>>>>>{} data, Local port:{}, Remote port:{}",
+                        t.hour, t.minute, t.second, t.msec, what, FBindPort, FPort));
+}
+
+bool TVKSDKUDPClientClass::Send(const TVKBytes& data) {
+  if (!FHostValid) return false;
+  return FUDPClient.SendTo(FHostAddr, FPort, data.data(), data.size());
+}
+
+void TVKSDKUDPClientClass::SendData(const TVKBytes& Data) { Send(Data); }
+
+TVKSDKUDPClientClass::Wait TVKSDKUDPClientClass::Receive(uint64_t deadlineMs, bool anySender,
+                                                         size_t& size, uint32_t& from,
+                                                         uint16_t& fromPort) {
+  for (;;) {
+    const uint64_t now = platform::MonotonicMs();
+    const int left = deadlineMs > now ? static_cast<int>(std::min<uint64_t>(deadlineMs - now, 1u << 30)) : 0;
+    switch (FUDPClient.ReceiveFrom(FRecvData.data(), FRecvData.size(), left, size, from,
+                                   fromPort)) {
+      case UdpSocket::RecvStatus::TimedOut:
+        return Wait::TimedOut;
+      case UdpSocket::RecvStatus::Error:
+        return Wait::Error;
+      case UdpSocket::RecvStatus::Ok:
+        break;
+    }
+    // A stray datagram, or a late answer of an earlier exchange from some
+    // other sender, is not this request's answer: keep waiting, same deadline.
+    if (size > 0 && (anySender || (FHostValid && from == FHostAddr))) return Wait::Answer;
+    if (platform::MonotonicMs() >= deadlineMs) return Wait::TimedOut;
+  }
+}
+
+TVKBytes TVKSDKUDPClientClass::GetData(const TVKBytes& SendData, int32_t TimeOut,
+                                       int32_t TryCount, TVKDebugList* DebugList) {
+  if (TryCount < 1) return {};
+  const bool anySender = IsBroadcast();
+  const uint64_t wait = TimeOut > 0 ? static_cast<uint64_t>(TimeOut) : 0;
+  for (int32_t i = 0; i < TryCount; ++i) {
+    if (!SendData.empty()) {
+      if (DebugList) {
+        if (i > 0) DebugList->Add(fmt::format("Retry {}", i));
+        TraceLine(DebugList, "Send");
+        DebugList->AddDump(SendData);
+      }
+      if (!Send(SendData)) continue;
+    }
+    size_t size = 0;
+    uint32_t from = 0;
+    uint16_t fromPort = 0;
+    if (Receive(platform::MonotonicMs() + wait, anySender, size, from, fromPort) != Wait::Answer)
+      continue;
+    TVKBytes answer(FRecvData.begin(), FRecvData.begin() + static_cast<ptrdiff_t>(size));
+    if (DebugList) {
+      TraceLine(DebugList, "Receive");
+      DebugList->AddDump(answer);
+      DebugList->Add(std::string_view{});
+    }
+    return answer;
+  }
+  return {};
+}
+
+TVKBytesPacks TVKSDKUDPClientClass::GetDatas(const TVKBytes& SendData, int32_t TimeOut,
+                                             TVKDebugList* DebugList) {
+  TVKBytesPacks packs;
+  const int32_t effective = FForceTimeOut >= 0 ? FForceTimeOut : TimeOut;
+  const uint64_t wait = effective > 0 ? static_cast<uint64_t>(effective) : 0;
+  const bool broadcast = IsBroadcast();
+
+  if (!SendData.empty() && DebugList) {
+    TraceLine(DebugList, "Send");
+    DebugList->AddDump(SendData);
+  }
+  const bool sent = SendData.empty() || Send(SendData);
+  if (sent) {
+    const uint64_t scanEnd = platform::MonotonicMs() + wait * kScanTimeOutLimit;
+    for (;;) {
+      const uint64_t now = platform::MonotonicMs();
+      const uint64_t deadline = broadcast ? std::min(now + wait, scanEnd) : now + wait;
+      size_t size = 0;
+      uint32_t from = 0;
+      uint16_t fromPort = 0;
+      if (Receive(deadline, broadcast, size, from, fromPort) != Wait::Answer) break;
+      TVKBytesPack pack;
+      pack.Addr = Widen(FormatDottedIPv4(from));
+      pack.Port = fromPort;
+      pack.Data.assign(FRecvData.begin(), FRecvData.begin() + static_cast<ptrdiff_t>(size));
+      if (DebugList) {
+        TraceLine(DebugList, "Receive");
+        DebugList->AddDump(pack.Data);
+        DebugList->Add(std::string_view{});
+      }
+      packs.push_back(std::move(pack));
+      if (!broadcast || packs.size() >= kScanAnswerLimit ||
+          platform::MonotonicMs() >= scanEnd)
+        break;
+    }
+  }
+  if (!SendData.empty() && DebugList && !DebugList->LastLineEmpty())
+    DebugList->Add(std::string_view{});
+  return packs;
+}
+
+}  // namespace vk

@@ -1,0 +1,140 @@
+#include "transport/udp_socket.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+
+namespace vk {
+
+bool ParseDottedIPv4(std::string_view text, uint32_t& out) {
+  uint32_t result = 0;
+  int parts = 0;
+  size_t i = 0;
+  while (parts < 4) {
+    if (i >= text.size() || text[i] < '0' || text[i] > '9') return false;
+    unsigned v = 0;
+    size_t digits = 0;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
+      v = v * 10 + static_cast<unsigned>(text[i] - '0');
+      if (++digits > 3 || v > 255) return false;
+      ++i;
+    }
+    result = (result << 8) | v;
+    ++parts;
+    if (parts < 4) {
+      if (i >= text.size() || text[i] != '.') return false;
+      ++i;
+    }
+  }
+  if (i != text.size()) return false;
+  out = result;
+  return true;
+}
+
+std::string FormatDottedIPv4(uint32_t a) {
+  return std::to_string(a >> 24) + "." + std::to_string((a >> 16) & 0xFF) + "." +
+         std::to_string((a >> 8) & 0xFF) + "." + std::to_string(a & 0xFF);
+}
+
+UdpSocket::UdpSocket() = default;
+UdpSocket::~UdpSocket() { Close(); }
+
+bool UdpSocket::Open(std::string_view localAddr, uint16_t localPort) {
+  Close();
+  uint32_t addr = 0;  // INADDR_ANY
+  if (!localAddr.empty() && !ParseDottedIPv4(localAddr, addr)) return false;
+  const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return false;
+  const int size = 8192;
+  ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
+  sockaddr_in sa{};
+  sa.sin_family = AF_INET;
+  sa.sin_addr.s_addr = htonl(addr);
+  sa.sin_port = htons(localPort);
+  if (::bind(fd, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0) {
+    ::close(fd);
+    return false;
+  }
+  fd_ = fd;
+  return true;
+}
+
+bool UdpSocket::IsOpen() const { return fd_ >= 0; }
+
+void UdpSocket::Close() {
+  if (fd_ >= 0) ::close(static_cast<int>(fd_));
+  fd_ = -1;
+}
+
+bool UdpSocket::EnableBroadcast() {
+  if (fd_ < 0) return false;
+  const int on = 1;
+  return ::setsockopt(static_cast<int>(fd_), SOL_SOCKET, SO_BROADCAST, &on, sizeof on) == 0;
+}
+
+uint16_t UdpSocket::LocalPort() const {
+  if (fd_ < 0) return 0;
+  sockaddr_in sa{};
+  socklen_t len = sizeof sa;
+  if (::getsockname(static_cast<int>(fd_), reinterpret_cast<sockaddr*>(&sa), &len) != 0) return 0;
+  return ntohs(sa.sin_port);
+}
+
+bool UdpSocket::SendTo(uint32_t addr, uint16_t port, const uint8_t* data, size_t size) {
+  if (fd_ < 0) return false;
+  sockaddr_in sa{};
+  sa.sin_family = AF_INET;
+  sa.sin_addr.s_addr = htonl(addr);
+  sa.sin_port = htons(port);
+  ssize_t n;
+  do {
+    n = ::sendto(static_cast<int>(fd_), data, size, 0, reinterpret_cast<const sockaddr*>(&sa),
+                 sizeof sa);
+  } while (n < 0 && errno == EINTR);
+  return n >= 0 && static_cast<size_t>(n) == size;
+}
+
+UdpSocket::RecvStatus UdpSocket::ReceiveFrom(uint8_t* buf, size_t capacity, int timeoutMs,
+                                             size_t& got, uint32_t& fromAddr,
+                                             uint16_t& fromPort) {
+  got = 0;
+  if (fd_ < 0) return RecvStatus::Error;
+  if (timeoutMs < 0) timeoutMs = 0;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    pollfd p{static_cast<int>(fd_), POLLIN, 0};
+    const int r = ::poll(&p, 1, left.count() > 0 ? static_cast<int>(left.count()) : 0);
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      return RecvStatus::Error;
+    }
+    if (r == 0) return RecvStatus::TimedOut;
+    sockaddr_in sa{};
+    socklen_t len = sizeof sa;
+    const ssize_t n = ::recvfrom(static_cast<int>(fd_), buf, capacity, MSG_DONTWAIT,
+                                 reinterpret_cast<sockaddr*>(&sa), &len);
+    if (n < 0) {
+      // A refused earlier send (ICMP port unreachable) surfaces here on
+      // Linux; it says nothing about this wait, so keep waiting.
+      if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK || errno == ECONNREFUSED) {
+        if (std::chrono::steady_clock::now() >= deadline) return RecvStatus::TimedOut;
+        continue;
+      }
+      return RecvStatus::Error;
+    }
+    got = static_cast<size_t>(n);
+    fromAddr = ntohl(sa.sin_addr.s_addr);
+    fromPort = ntohs(sa.sin_port);
+    return RecvStatus::Ok;
+  }
+}
+
+}  // namespace vk
