@@ -48,7 +48,7 @@ std::u16string TrimControls(std::u16string s) {
 // show the number's hex digits with a dot after the first (0x6031 -> 6.031).
 std::u16string VersionText(const TVKSDKDeviceRawData& raw, const TVKSDKDeviceInfo& info) {
   if (raw.ProtocolType == 3) return TrimControls(CodePageBytesToString(raw.Raw + 52, 16, 65001));
-  std::string hex = fmt::format("{:04X}", info.Version);
+  std::string hex = fmt::format("{:04X}", static_cast<uint32_t>(info.Version));
   return W(hex.substr(0, 1) + "." + hex.substr(1));
 }
 
@@ -137,6 +137,8 @@ std::u16string BuildBaseFileName(std::u16string_view addr, TDateTime time, uint6
 void WriteTaskHeader(TVKDebugList& list, const TVKTaskHeaderInfo& info) {
   const auto& params = SysParams();
   const auto& raw = info.RawData;
+  // Fields of the packed record are copied into prvalues before formatting
+  // (fmt takes its arguments by reference).
   const auto& di = info.DeviceInfo;
   const bool hecr = raw.ProtocolType == 2;
 
@@ -157,13 +159,13 @@ void WriteTaskHeader(TVKDebugList& list, const TVKTaskHeaderInfo& info) {
 
   const std::u16string items[] = {
       u"Name:" + FieldText(di.Name, sizeof(di.Name), 0),
-      W(fmt::format("ID:{}", di.ID)),
+      W(fmt::format("ID:{}", static_cast<uint32_t>(di.ID))),
       u"Version:V" + VersionText(raw, di),
       W(fmt::format("LFCodeLen:{}", di.LFCodeLen)),
       W(fmt::format("Country:{}", di.Country)),
       W(fmt::format("CodePage:{}", hecr ? raw.RawLE32(80) : 0)),
       W(fmt::format("KeyType:{}", di.KeyType)),
-      W(fmt::format("HotkeyCount:{}", di.HotKeyCount)),
+      W(fmt::format("HotkeyCount:{}", static_cast<unsigned>(di.HotKeyCount))),
       u"CPUTYPE:" + FieldText(di.CPUType, sizeof(di.CPUType), 0),
       W(fmt::format("DisplayType:{}", di.DisplayType)),
       W(fmt::format("DefaultProtocol:0x{:02X}", di.DefaultProtocol)),
@@ -174,7 +176,7 @@ void WriteTaskHeader(TVKDebugList& list, const TVKTaskHeaderInfo& info) {
       W(fmt::format("CPUIDLen:{}", di.CPUIDLen)),
       W("CPUID:" + HexBytes(di.CPUID, sizeof(di.CPUID), "")),
       u"AIName:" + FieldText(di.AIName, sizeof(di.AIName), 0),
-      W(fmt::format("AIID:{}", di.AIID)),
+      W(fmt::format("AIID:{}", static_cast<uint32_t>(di.AIID))),
   };
   // Two items per line, each padded to 32 characters.
   auto padded = [](const std::u16string& s) {
