@@ -13,7 +13,12 @@ namespace vk {
 
 namespace {
 
-TVKSDKSysParams g_params;
+// Built on first use: the library's load-time initializer (in another
+// translation unit) may run before this file's globals are constructed.
+TVKSDKSysParams& Params() {
+  static TVKSDKSysParams params;
+  return params;
+}
 std::atomic<bool> g_loaded{false};
 std::once_flag g_once;
 
@@ -101,7 +106,7 @@ int32_t LoadSysParams(const std::filesystem::path& FileName) {
 
   p.ParamFile = file;
   p.ParamFileExists = exists;
-  g_params = std::move(p);
+  Params() = std::move(p);
   g_loaded.store(true, std::memory_order_release);
   return 0;
 }
@@ -110,7 +115,7 @@ const TVKSDKSysParams& SysParams() {
   if (!g_loaded.load(std::memory_order_acquire)) std::call_once(g_once, [] {
       if (!g_loaded.load(std::memory_order_acquire)) LoadSysParams();
     });
-  return g_params;
+  return Params();
 }
 
 }  // namespace vk

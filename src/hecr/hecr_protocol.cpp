@@ -1,0 +1,22 @@
+#include "hecr/hecr_protocol.h"
+
+namespace vk {
+
+// The family's exchange is not built yet: every task ends as unsupported.
+void TVKSDKHecrProtocol::Execute() {
+  TVKSDKCustomProtocol::Execute();
+  if (Terminated()) return;
+  DoProgress(VKSDK_ERR_UNSUPPORTED, 0, 0);
+}
+
+TVKSDKDevicesRawData TVKSDKHecrProtocol::GetDevicesRawData(TVKSDKUDPClientClass&, bool, TVKDebugList*) { return {}; }
+
+TVKSDKDeviceInfo TVKSDKHecrProtocol::DeviceRawDataToInfo(const TVKSDKDeviceRawData& raw) {
+  TVKSDKDeviceInfo info{};
+  info.ProtocolType = raw.ProtocolType;
+  info.Addr = raw.PeerIP;
+  info.Port = raw.PeerPort;
+  return info;
+}
+
+}  // namespace vk

@@ -1,0 +1,25 @@
+// The Hecr family's task.
+#pragma once
+
+#include "tasks/custom_protocol.h"
+#include "tasks/device_raw_data.h"
+
+namespace vk {
+
+class TVKSDKUDPClientClass;
+
+class TVKSDKHecrProtocol : public TVKSDKCustomProtocol {
+ public:
+  using TVKSDKCustomProtocol::TVKSDKCustomProtocol;
+  const char* ClassName() const override { return "TVKSDKHecrProtocol"; }
+
+  // Discovery: the family's request through the client, accepted replies.
+  static TVKSDKDevicesRawData GetDevicesRawData(TVKSDKUDPClientClass& client, bool isCheck2, TVKDebugList* debug);
+  static TVKSDKDeviceInfo DeviceRawDataToInfo(const TVKSDKDeviceRawData& raw);
+  static void AfterGetDeviceRawData(const TVKSDKDeviceRawData&, TVKDebugList*) {}
+
+ protected:
+  void Execute() override;
+};
+
+}  // namespace vk

@@ -1,0 +1,265 @@
+#include "tasks/custom_protocol.h"
+
+#include <filesystem>
+
+#include "runtime/debug_output.h"
+#include "runtime/platform.h"
+#include "runtime/sysparams.h"
+#include "tasks/task_files.h"
+#include "tasks/task_list.h"
+
+namespace vk {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr uint32_t kVisciiCodePage = 12581258;
+
+bool IsVisciiTextType(int32_t dataType) {
+  switch (dataType) {
+    case 32: case 33: case 34: case 35: case 150: case 152: case 153:
+      return true;
+    default:
+      return false;
+  }
+}
+
+fs::path ToPath(const std::u16string& s) { return fs::path(s); }
+
+void CreateParentDirectory(const std::u16string& file) {
+  std::error_code ec;
+  fs::path parent = ToPath(file).parent_path();
+  if (!parent.empty()) fs::create_directories(parent, ec);
+}
+
+}  // namespace
+
+void SplitFileNameCodePage(std::u16string_view text, std::u16string& name, uint32_t& codePage, bool& hasSuffix) {
+  size_t q = text.find(u'?');
+  hasSuffix = q != std::u16string_view::npos;
+  if (!hasSuffix) {
+    name.assign(text);
+    return;
+  }
+  name.assign(text.substr(0, q));
+  std::u16string_view rest = text.substr(q + 1);
+  size_t q2 = rest.find(u'?');
+  if (q2 != std::u16string_view::npos) rest = rest.substr(0, q2);
+  // A decimal number; anything else counts as 0.
+  uint64_t v = 0;
+  bool ok = !rest.empty();
+  for (char16_t c : rest) {
+    if (c < u'0' || c > u'9' || v > 0xFFFFFFFFull) {
+      ok = false;
+      break;
+    }
+    v = v * 10 + static_cast<uint64_t>(c - u'0');
+  }
+  codePage = ok && v <= 0xFFFFFFFFull ? static_cast<uint32_t>(v) : 0;
+}
+
+TVKSDKCustomProtocol::TVKSDKCustomProtocol(const TVKTaskCreateArgs& a) {
+  const TVKSDKSysParams& sp = SysParams();
+  TVKSDKExecParams& p = FExecParams;
+  p.DeviceRawData = a.RawData;
+  p.Addr = a.Addr;
+  p.Port = a.Port;
+  p.ProcType = a.ProcType;
+  p.DataType = a.DataType;
+  p.DataID = a.DataID;
+
+  bool hasSuffix = false;
+  SplitFileNameCodePage(a.FileName, p.FileName, p.FileCodePage, hasSuffix);
+  if (!hasSuffix) {
+    p.FileCodePage = 0;
+    // Uploads from a VISCII scale default to UTF-16 so Vietnamese text
+    // survives, except for the tables that carry raw label/log data.
+    if (p.ProcType == 1 && a.RawData.ProtocolType == ptHecr && a.RawData.RawLE32(80) == kVisciiCodePage)
+      p.FileCodePage = IsVisciiTextType(p.DataType) ? 0 : 1200;
+  }
+  uint32_t auxCp = 0;
+  bool auxSuffix = false;
+  SplitFileNameCodePage(a.AuxFileName, p.AuxFileName, auxCp, auxSuffix);
+  p.AuxCodePage = auxSuffix ? auxCp : a.AuxCodePage;
+  p.isConvert = !p.AuxFileName.empty();
+  p.OutputFileType = a.OutputFileType;
+  if (p.OutputFileType == 0) p.AuxCodePage = 0;
+
+  BaseDatetime = platform::NowDateTime();
+
+  p.OutputLog = sp.OutputLog;
+  if (p.OutputLog > 0) p.LogList = std::make_unique<TVKDebugList>();
+  p.OutputDebug = sp.OutputDebug;
+  if (p.OutputDebug) p.DebugList = std::make_unique<TVKDebugList>();
+  FDetectionLines = a.DetectionLines;
+
+  p.isFailed = false;
+  p.nErrorCode = 0;
+  p.OnProgress = a.OnProgress;
+  p.UserData = a.UserData;
+}
+
+TVKSDKCustomProtocol::~TVKSDKCustomProtocol() = default;
+
+VKSDK_TASK TVKSDKCustomProtocol::Start() {
+  FHandle = TaskList::Add(this);
+  // The handle is the number that keeps this task's file names apart.
+  BaseFileName = BuildTaskBaseFileName(FExecParams, BaseDatetime, FHandle);
+  WriteTaskHeaders(*this, FDetectionLines);
+  FDetectionLines = nullptr;
+  TaskList::ReapFinishedThreads();
+  VKSDK_TASK handle = FHandle;
+  FThread = std::thread([this] {
+    FStarted.Wait(0xFFFFFFFFu);
+    ThreadMain();
+  });
+  FStarted.Set();
+  return handle;
+}
+
+void TVKSDKCustomProtocol::ThreadMain() {
+  FThreadId.store(std::this_thread::get_id());
+  try {
+    Execute();
+  } catch (...) {
+    // Engines report their own failures; anything that still escapes ends
+    // the task with the generic failure code.
+    if (!FExecParams.isFailed) DoProgress(VKSDK_ERR_UNSUPPORTED, 0, 0);
+  }
+  Finish();
+}
+
+void TVKSDKCustomProtocol::Finish() {
+  TVKSDKExecParams& p = FExecParams;
+  p.FileStream.reset();
+  p.AuxFileStream.reset();
+  try {
+    if (!p.isConvert) SaveTaskEndFiles(*this);
+  } catch (...) {
+  }
+  p.DebugList.reset();
+  p.LogList.reset();
+
+  // Leave the list first: after this nobody can register another event, so
+  // every waiter that did register is in FEventList.
+  TaskList::Remove(FHandle);
+  std::vector<TVKEventPtr> events;
+  {
+    std::lock_guard<std::mutex> g(FEventLock);
+    events.swap(FEventList);
+  }
+  TaskList::Bury(std::move(FThread));
+  delete this;
+  for (auto& ev : events) ev->Set();
+}
+
+void TVKSDKCustomProtocol::RegisterDestroyEvent(const TVKEventPtr& Event) {
+  std::lock_guard<std::mutex> g(FEventLock);
+  FEventList.push_back(Event);
+}
+
+void TVKSDKCustomProtocol::WriteDebug(std::u16string_view line) {
+  if (FExecParams.DebugList) FExecParams.DebugList->Add(line);
+}
+
+void TVKSDKCustomProtocol::WriteDebug(std::string_view line) {
+  if (FExecParams.DebugList) FExecParams.DebugList->Add(line);
+}
+
+bool TVKSDKCustomProtocol::NeedsInputFile() const {
+  const TVKSDKExecParams& p = FExecParams;
+  if (p.ProcType == 3 && (p.FileName == u"*" || (p.DataType >= 4096 && p.DataType <= 8191))) return false;
+  if (p.ProcType == 6) return false;
+  switch (p.DataType) {
+    case 37: case 38: case 54: case 56: case 64: case 148: case 151: case 8193:
+      return false;
+    default:
+      return true;
+  }
+}
+
+bool TVKSDKCustomProtocol::WritesFileHeader() const {
+  return !(FExecParams.ProcType == 1 && (FExecParams.DataType == 150 || FExecParams.DataType == 151));
+}
+
+void TVKSDKCustomProtocol::Execute() {
+  TVKSDKExecParams& p = FExecParams;
+  switch (p.ProcType) {
+    case 1:
+    case 4: {
+      CreateParentDirectory(p.FileName);
+      p.FileStream = TVKFileStream::Create(ToPath(p.FileName));
+      if (!p.FileStream) {
+        FailTask(VKSDK_ERR_CREATE_FILE);
+        WriteDebug("Invalid FileName!");
+        return;
+      }
+      if (WritesFileHeader()) WriteFileBom(*p.FileStream, p.FileCodePage);
+      if (!p.AuxFileName.empty()) {
+        p.AuxFileStream = TVKFileStream::OpenRead(ToPath(p.AuxFileName));
+        if (!p.AuxFileStream) FailTask(VKSDK_ERR_OPEN_FILE);
+      }
+      return;
+    }
+    case 0:
+    case 2:
+    case 3: {
+      if (!NeedsInputFile()) return;
+      uint32_t bom = DetectFileBom(ToPath(p.FileName));
+      if (bom != 0) p.FileCodePage = bom;
+      p.FileStream = TVKFileStream::OpenRead(ToPath(p.FileName));
+      if (!p.FileStream) {
+        FailTask(VKSDK_ERR_OPEN_FILE);
+        return;
+      }
+      if (!p.AuxFileName.empty()) {
+        CreateParentDirectory(p.AuxFileName);
+        p.AuxFileStream = TVKFileStream::Create(ToPath(p.AuxFileName));
+        if (!p.AuxFileStream) {
+          FailTask(VKSDK_ERR_CREATE_FILE);
+          return;
+        }
+        WriteFileBom(*p.AuxFileStream, p.AuxCodePage);
+      }
+      return;
+    }
+    default:
+      return;
+  }
+}
+
+void TVKSDKCustomProtocol::DoProgress(uint32_t ErrorCode, uint32_t Index, uint32_t Total) {
+  TVKSDKExecParams& p = FExecParams;
+  if (ErrorCode != VKSDK_PROGRESS) {
+    // Files are complete and closed before the host hears the result.
+    p.FileStream.reset();
+    p.AuxFileStream.reset();
+    if (p.ProcType == 1) CopyUploadFileToDebugDir(*this);
+  }
+  WriteProgressLog(ErrorCode, Index, Total);
+  if (p.OnProgress) p.OnProgress(ErrorCode, Index, Total, p.UserData);
+}
+
+void TVKSDKCustomProtocol::WriteProgressLog(uint32_t ErrorCode, uint32_t Index, uint32_t Total) {
+  TVKSDKExecParams& p = FExecParams;
+  const std::string text = ProgressLogText(ErrorCode, Index, Total);
+  if (ErrorCode != VKSDK_OK && ErrorCode != VKSDK_PROGRESS) {
+    if (p.DebugList) {
+      p.DebugList->Add(std::string_view());
+      p.DebugList->Add(text);
+    }
+    p.isFailed = true;
+    p.nErrorCode = ErrorCode;
+  }
+  if (p.LogList) p.LogList->Add(text);
+}
+
+void TVKSDKCustomProtocol::FailTask(uint32_t ErrorCode) {
+  // The failure is always recorded (so the debug file is named as failed);
+  // only the host call depends on a callback being there.
+  DoProgress(ErrorCode, 0, 0);
+  Terminate();
+}
+
+}  // namespace vk

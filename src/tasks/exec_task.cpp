@@ -1,0 +1,125 @@
+#include "tasks/exec_task.h"
+
+#include <string>
+
+#include "runtime/debug_list.h"
+#include "runtime/sysparams.h"
+#include "tasks/discovery.h"
+#include "tasks/protocol_registry.h"
+#include "tasks/task_files.h"
+
+namespace vk {
+
+namespace {
+
+constexpr int32_t kDefault = -1;
+
+// Dotted text whose fourth part is "255": a whole segment, not one device.
+bool IsSegmentAddress(std::u16string_view addr) {
+  int dots = 0;
+  size_t last = 0;
+  for (size_t i = 0; i < addr.size(); ++i)
+    if (addr[i] == u'.') {
+      ++dots;
+      last = i + 1;
+    }
+  return dots == 3 && addr.substr(last) == u"255";
+}
+
+bool InList(int32_t v, std::initializer_list<int32_t> list) {
+  for (int32_t x : list)
+    if (x == v) return true;
+  return false;
+}
+
+// A second question during detection; an empty answer keeps the first one,
+// since the device did answer.
+void Requery(TVKSDKDeviceRawData& raw, std::u16string_view addr, uint16_t port, uint32_t protocolType,
+             TVKDebugList& lines) {
+  TVKSDKDeviceRawData again = GetDeviceRawData(addr, port, protocolType, true, kDefault, kDefault, &lines);
+  if (again.IsEmpty()) {
+    lines.Add("Re-detection as protocol type " + std::to_string(protocolType) +
+              " got no answer; keeping the first answer.");
+    return;
+  }
+  raw = again;
+}
+
+VKSDK_TASK CreateTask(const TVKProtocolClass& cls, const TVKSDKDeviceRawData& raw, const TVKDebugList* lines,
+                      std::u16string_view addr, uint16_t port, uint8_t procType, int32_t dataType, int32_t dataID,
+                      std::u16string_view fileName, TVKSDKOnProgressEvent onProgress, void* userData) {
+  TVKTaskCreateArgs a;
+  a.RawData = raw;
+  a.DetectionLines = lines;
+  a.UserData = userData;
+  a.OnProgress = onProgress;
+  a.FileName.assign(fileName);
+  a.DataID = dataID;
+  a.DataType = dataType;
+  a.ProcType = procType;
+  a.Port = port;
+  a.Addr.assign(addr);
+  TVKSDKCustomProtocol* task = cls.Create(a);
+  return task->Start();
+}
+
+}  // namespace
+
+VKSDK_TASK ExecTask(std::u16string_view Addr, uint16_t Port, uint8_t ProtocolType, uint8_t ProcType,
+                    int32_t DataType, int32_t DataID, std::u16string_view FileName,
+                    TVKSDKOnProgressEvent OnProgress, void* UserData) {
+  const TVKSDKSysParams& sp = SysParams();
+  const bool anyOutput = sp.OutputDebug || sp.OutputLog > 0;
+  if (anyOutput) PurgeDebugDirectory();
+
+  TVKDebugList lines;
+
+  // Tables that only a Hecr (or, for 8451, a Pecr) device has: no detection.
+  if (DataType == 37 || DataType == 38 || DataType == 8451) {
+    const bool pecr = DataType == 8451;
+    TVKSDKDeviceRawData raw;
+    raw.PeerIP = IPAddressToInteger(Addr);
+    raw.PeerPort = pecr ? 5001 : 5002;
+    raw.ProtocolType = pecr ? ptPecr : ptHecr;
+    return CreateTask(*ProtocolClassOf(raw.ProtocolType), raw, nullptr, Addr, static_cast<uint16_t>(raw.PeerPort),
+                      ProcType, DataType, DataID, FileName, OnProgress, UserData);
+  }
+
+  if (sp.DetectProtocol) ProtocolType = 0;
+
+  TVKSDKDeviceRawData raw;
+  if (IsSegmentAddress(Addr)) {
+    // A task talks to one device; acknowledgements from a whole segment
+    // cannot tell which scale took the data.
+    lines.Add(u"Address " + std::u16string(Addr) + u" names a network segment, not a single device.");
+  } else {
+    raw = GetDeviceRawData(Addr, Port, ProtocolType, IsDetectableType(ProtocolType), kDefault, kDefault, &lines);
+  }
+
+  if (raw.ProtocolType == ptHecr && !IsShelfSystemDevice(raw)) {
+    if (raw.Raw[210] == 1 && !InList(DataType, {0, 3, 32, 33, 34, 35, 115, 4101}))
+      Requery(raw, Addr, Port, ptTSecr, lines);
+    if (raw.ProtocolType == ptHecr) {
+      TVKSDKDeviceInfo info = DeviceRawDataToInfo(raw);
+      const bool prefersPecr =
+          (info.Version <= 24983 && info.DefaultProtocol == 0 &&
+           !isM3Mode(IntegerToIPAddress(info.Addr), static_cast<uint16_t>(info.Port), &lines)) ||
+          info.DefaultProtocol == 0x2A;
+      if (prefersPecr && !InList(DataType, {8194, 8195, 150, 263}) && !(DataType == 151 && DataID == 1))
+        Requery(raw, Addr, Port, ptPecr, lines);
+    }
+  }
+
+  const TVKProtocolClass* cls = ProtocolClassOf(raw.ProtocolType);
+  if (!cls) {
+    const uint32_t code = ProtocolType <= 3 ? VKSDK_ERR_NO_REPLY : VKSDK_ERR_NO_DEVICE_TYPE;
+    if (OnProgress) OnProgress(code, 0, 0, UserData);
+    if (anyOutput)
+      WriteDetectionFailureFile(lines, Addr, Port, ProtocolType, ProcType, DataType, DataID, FileName);
+    return VKSDK_INVALID_TASK;
+  }
+  return CreateTask(*cls, raw, &lines, Addr, static_cast<uint16_t>(raw.PeerPort), ProcType, DataType, DataID,
+                    FileName, OnProgress, UserData);
+}
+
+}  // namespace vk

@@ -1,0 +1,38 @@
+// The process-wide list of live tasks. Handles given to hosts are numbers
+// that are never reused; every export that takes a handle looks it up here,
+// so a stale or foreign handle is harmless.
+#pragma once
+
+#include <cstdint>
+#include <thread>
+
+#include "vemkasdk.h"
+
+namespace vk {
+
+class TVKSDKCustomProtocol;
+
+namespace TaskList {
+
+// Adds a task and returns its new handle.
+VKSDK_TASK Add(TVKSDKCustomProtocol* task);
+// Removes a task (its destruction calls this before setting its events).
+void Remove(VKSDK_TASK handle);
+// Number of live tasks.
+size_t Count();
+
+// Asks the task (every task for handle 0) to terminate and waits until each
+// one has been destroyed. A task's own thread (calling from its callback)
+// is asked to terminate but not waited for.
+void Stop(VKSDK_TASK handle);
+// Waits until the task has been destroyed; returns at once for a handle that
+// is not listed, or when called on the task's own thread.
+void Wait(VKSDK_TASK handle);
+
+// Keeps a finished task's thread until someone joins it (never itself).
+void Bury(std::thread&& t);
+// Joins every buried thread except the caller's own.
+void ReapFinishedThreads();
+
+}  // namespace TaskList
+}  // namespace vk

@@ -1,0 +1,148 @@
+// The task exports as a host sees them: through dlopen of the built library.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <set>
+#include <thread>
+#include <vector>
+
+#include "support/sdk_loader.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Nothing ever listens on 127.1.x.x: the simulators use 127.0.K.N.
+constexpr uint32_t kSilentAddr = 0x7F010009;  // 127.1.0.9
+const char16_t* kSilentText = u"127.1.0.9";
+
+struct Call {
+  uint32_t code, index, total;
+  std::thread::id thread;
+};
+
+struct Recorder {
+  std::mutex m;
+  std::vector<Call> calls;
+  static void VEMKA_CALL Cb(uint32_t code, uint32_t index, uint32_t total, void* user) {
+    auto* r = static_cast<Recorder*>(user);
+    std::lock_guard<std::mutex> g(r->m);
+    r->calls.push_back({code, index, total, std::this_thread::get_id()});
+  }
+};
+
+std::vector<fs::path> FilesIn(const fs::path& dir) {
+  std::vector<fs::path> out;
+  std::error_code ec;
+  for (auto& e : fs::directory_iterator(dir, ec)) out.push_back(e.path());
+  return out;
+}
+
+TEST(TaskExports, LifecycleResults) {
+  auto& sdk = vktest::LoadSdkDefault();
+  EXPECT_EQ(sdk.Initialize(nullptr), 1);
+  EXPECT_EQ(sdk.Initialize(nullptr), 1);
+  EXPECT_EQ(sdk.GetLastTaskError(), 0);
+  sdk.Finalize();
+}
+
+TEST(TaskExports, UndetectableDeviceIsReportedOnTheCallingThread) {
+  fs::path debugDir;
+  auto& sdk = vktest::LoadSdkDefault(&debugDir);
+  sdk.Initialize(nullptr);
+  struct Case {
+    uint32_t protocolType, expected;
+  } cases[] = {{0, 266}, {2, 266}, {3, 266}, {4, 270}, {0x104, 270}};
+  for (const auto& c : cases) {
+    Recorder r;
+    uint32_t code = sdk.Sync_ExecTask(kSilentText, 5002, c.protocolType, 0, 0, u"plu.txt", &Recorder::Cb, &r);
+    EXPECT_EQ(code, c.expected) << c.protocolType;
+    ASSERT_EQ(r.calls.size(), 1u) << c.protocolType;
+    EXPECT_EQ(r.calls[0].code, c.expected);
+    EXPECT_EQ(r.calls[0].index, 0u);
+    EXPECT_EQ(r.calls[0].total, 0u);
+    EXPECT_EQ(r.calls[0].thread, std::this_thread::get_id());
+  }
+  Recorder r;
+  EXPECT_EQ(sdk.ExecTask(kSilentAddr, 5002, 2, 0, 0, u"plu.txt", &Recorder::Cb, &r), VKSDK_INVALID_TASK);
+  EXPECT_EQ(sdk.Sync_ExecTask(kSilentText, 5002, 2, 0, 0, u"plu.txt", nullptr, nullptr), 266u);
+  EXPECT_EQ(sdk.Sync_ExecTask_PB(kSilentText, 5002, 4, 0, 0, u"plu.txt"), 270u);
+  EXPECT_EQ(sdk.Sync_ExecTaskA_PB("127.1.0.9", 5002, 2, 0, 0, "plu.txt"), 266u);
+
+  // Each failure leaves a "connect failed" file.
+  int failures = 0;
+  for (auto& f : FilesIn(debugDir)) {
+    std::string name = f.filename().string();
+    if (name.rfind("127.1.0.9_", 0) == 0 && name.size() > 19 &&
+        name.compare(name.size() - 19, 19, "_connect failed.txt") == 0)
+      ++failures;
+  }
+  EXPECT_GE(failures, 1);
+}
+
+TEST(TaskExports, ConcurrentPBCallsKeepTheirOwnResults) {
+  auto& sdk = vktest::LoadSdkDefault();
+  std::atomic<int> wrong{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&, t] {
+      uint32_t protocolType = t % 2 ? 4 : 2;
+      uint32_t expected = t % 2 ? 270 : 266;
+      for (int i = 0; i < 20; ++i)
+        if (sdk.Sync_ExecTask_PB(kSilentText, 5002, protocolType, 0, 0, u"x.txt") != expected) ++wrong;
+    });
+  }
+  for (auto& th : threads) th.join();
+  EXPECT_EQ(wrong.load(), 0);
+}
+
+TEST(TaskExports, WaitAndStopReturnAtOnceForUnknownHandles) {
+  auto& sdk = vktest::LoadSdkDefault();
+  sdk.WaitForTask(VKSDK_INVALID_TASK);
+  sdk.StopTask(VKSDK_INVALID_TASK);
+  sdk.WaitForTask(12345);
+  sdk.StopTask(12345);
+  sdk.StopTask(0);  // no task running
+}
+
+// Data type 37 needs no detection: the task runs on port 5002 whatever the
+// device says, so its debug file shows how the packed value was unpacked.
+TEST(TaskExports, PackedValueCarriesProcTypeAndDataID) {
+  fs::path debugDir;
+  auto& sdk = vktest::LoadSdkDefault(&debugDir);
+  Recorder r;
+  VKSDK_TASK h = sdk.ExecTask(kSilentAddr, 9999, 2, 0x00000501, 37, u"out.txt", &Recorder::Cb, &r);
+  ASSERT_NE(h, VKSDK_INVALID_TASK);
+  sdk.WaitForTask(h);
+  sdk.WaitForTask(h);  // finished: returns at once
+  sdk.StopTask(h);
+  ASSERT_FALSE(r.calls.empty());
+  EXPECT_NE(r.calls.back().thread, std::this_thread::get_id());
+
+  bool found = false;
+  for (auto& f : FilesIn(debugDir)) {
+    std::string name = f.filename().string();
+    if (name.rfind("127.1.0.9_", 0) != 0 || name.find("_0x01_0x0025_debug") == std::string::npos) continue;
+    std::ifstream in(f);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("ProcType:0x01  DataType:0x0025  DataID:0x05"), std::string::npos);
+    EXPECT_NE(text.find("Port:5002"), std::string::npos);
+    found = true;
+  }
+  EXPECT_TRUE(found);
+}
+
+TEST(TaskExports, AnsiAndWideFormsStartTheSameTask) {
+  auto& sdk = vktest::LoadSdkDefault();
+  Recorder wide, ansi;
+  sdk.WaitForTask(sdk.ExecTaskEx(kSilentAddr, 5002, 2, 1, 37, 5, u"a.txt", &Recorder::Cb, &wide));
+  sdk.WaitForTask(sdk.ExecTaskExA(kSilentAddr, 5002, 2, 1, 37, 5, "a.txt", &Recorder::Cb, &ansi));
+  ASSERT_FALSE(wide.calls.empty());
+  ASSERT_EQ(wide.calls.size(), ansi.calls.size());
+  for (size_t i = 0; i < wide.calls.size(); ++i) EXPECT_EQ(wide.calls[i].code, ansi.calls[i].code);
+}
+
+}  // namespace
