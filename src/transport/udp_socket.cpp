@@ -108,7 +108,8 @@ UdpSocket::RecvStatus UdpSocket::ReceiveFrom(uint8_t* buf, size_t capacity, int 
   if (timeoutMs < 0) timeoutMs = 0;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   for (;;) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+    // Whole milliseconds, rounded up, so the wait never ends early.
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
     pollfd p{static_cast<int>(fd_), POLLIN, 0};
     const int r = ::poll(&p, 1, left.count() > 0 ? static_cast<int>(left.count()) : 0);
@@ -116,7 +117,10 @@ UdpSocket::RecvStatus UdpSocket::ReceiveFrom(uint8_t* buf, size_t capacity, int 
       if (errno == EINTR) continue;
       return RecvStatus::Error;
     }
-    if (r == 0) return RecvStatus::TimedOut;
+    if (r == 0) {
+      if (std::chrono::steady_clock::now() < deadline) continue;
+      return RecvStatus::TimedOut;
+    }
     sockaddr_in sa{};
     socklen_t len = sizeof sa;
     const ssize_t n = ::recvfrom(static_cast<int>(fd_), buf, capacity, MSG_DONTWAIT,

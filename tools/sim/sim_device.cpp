@@ -1,0 +1,437 @@
+#include "sim/sim_device.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <stdexcept>
+
+namespace vemkasim {
+
+namespace {
+
+sockaddr_in ToSockaddr(const std::string& addr, uint16_t port) {
+  sockaddr_in sa{};
+  sa.sin_family = AF_INET;
+  sa.sin_port = htons(port);
+  if (::inet_pton(AF_INET, addr.c_str(), &sa.sin_addr) != 1)
+    throw std::runtime_error("simulated scale: not an IPv4 address: " + addr);
+  return sa;
+}
+
+// Binds a UDP socket to addr:port (port 0: ephemeral). Never shares ports.
+int BindUdp(const std::string& addr, uint16_t port) {
+  const sockaddr_in sa = ToSockaddr(addr, port);
+  const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) throw std::runtime_error(std::string("simulated scale: socket: ") + std::strerror(errno));
+  if (::bind(fd, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0) {
+    const int err = errno;
+    ::close(fd);
+    throw std::runtime_error("simulated scale: cannot bind " + addr + ":" + std::to_string(port) +
+                             ": " + std::strerror(err));
+  }
+  return fd;
+}
+
+Peer LocalOf(int fd) {
+  sockaddr_in sa{};
+  socklen_t len = sizeof sa;
+  if (::getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &len) != 0) return {};
+  char text[INET_ADDRSTRLEN] = {};
+  ::inet_ntop(AF_INET, &sa.sin_addr, text, sizeof text);
+  return {text, ntohs(sa.sin_port)};
+}
+
+void SendUdp(int fd, const Peer& to, const Bytes& data) {
+  const sockaddr_in sa = ToSockaddr(to.addr, to.port);
+  ::sendto(fd, data.data(), data.size(), 0, reinterpret_cast<const sockaddr*>(&sa), sizeof sa);
+}
+
+// One pending datagram, read without blocking. False when none is there.
+bool RecvUdp(int fd, Bytes& out, Peer& from) {
+  uint8_t buf[65536];
+  sockaddr_in sa{};
+  socklen_t len = sizeof sa;
+  const ssize_t n =
+      ::recvfrom(fd, buf, sizeof buf, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&sa), &len);
+  if (n < 0) return false;
+  out.assign(buf, buf + n);
+  char text[INET_ADDRSTRLEN] = {};
+  ::inet_ntop(AF_INET, &sa.sin_addr, text, sizeof text);
+  from = {text, ntohs(sa.sin_port)};
+  return true;
+}
+
+void MakeWakePipe(int (&p)[2]) {
+  if (::pipe2(p, O_CLOEXEC | O_NONBLOCK) != 0)
+    throw std::runtime_error(std::string("simulated scale: pipe: ") + std::strerror(errno));
+}
+
+void DrainPipe(int fd) {
+  char buf[64];
+  while (::read(fd, buf, sizeof buf) > 0) {
+  }
+}
+
+void CloseFd(int& fd) {
+  if (fd >= 0) ::close(fd);
+  fd = -1;
+}
+
+}  // namespace
+
+std::string ScanAddressOf(const std::string& addr) {
+  const size_t dot = addr.rfind('.');
+  return (dot == std::string::npos ? addr : addr.substr(0, dot)) + ".255";
+}
+
+// ---------------------------------------------------------------- SimDevice
+
+SimDevice::SimDevice(Family family, std::string addr, Bytes infoBlock)
+    : family_(family), addr_(std::move(addr)), info_(std::move(infoBlock)) {}
+
+SimDevice::~SimDevice() { Stop(); }
+
+std::unique_ptr<SimDevice> SimDevice::Hecr(std::string addr, const HecrInfo& info) {
+  return std::make_unique<SimDevice>(Family::Hecr, std::move(addr), info.Build());
+}
+std::unique_ptr<SimDevice> SimDevice::Pecr(std::string addr, const PecrInfo& info) {
+  return std::make_unique<SimDevice>(Family::Pecr, std::move(addr), info.Build());
+}
+std::unique_ptr<SimDevice> SimDevice::TSecr(std::string addr, const TSecrInfo& info) {
+  return std::make_unique<SimDevice>(Family::TSecr, std::move(addr), info.Build());
+}
+
+void SimDevice::Start() {
+  if (running_) return;
+  try {
+    sock_ = BindUdp(addr_, Port());
+    if (family_ == Family::TSecr && ServicePort() != Port()) replySock_ = BindUdp(addr_, ServicePort());
+    MakeWakePipe(wake_);
+  } catch (...) {
+    CloseFd(sock_);
+    CloseFd(replySock_);
+    throw;
+  }
+  stopping_ = false;
+  running_ = true;
+  thread_ = std::thread([this] { Run(); });
+}
+
+void SimDevice::Stop() {
+  if (!running_) return;
+  {
+    std::lock_guard lock(mu_);
+    stopping_ = true;
+  }
+  stopCv_.notify_all();
+  Wake();
+  if (thread_.joinable()) thread_.join();
+  CloseFd(sock_);
+  CloseFd(replySock_);
+  CloseFd(altSock_);
+  CloseFd(wake_[0]);
+  CloseFd(wake_[1]);
+  std::lock_guard lock(mu_);
+  queue_.clear();
+  running_ = false;
+}
+
+void SimDevice::Wake() {
+  if (wake_[1] >= 0) {
+    const char c = 1;
+    [[maybe_unused]] ssize_t n = ::write(wake_[1], &c, 1);
+  }
+}
+
+void SimDevice::SetFaults(const Faults& f) {
+  std::lock_guard lock(mu_);
+  faults_ = f;
+}
+Faults SimDevice::GetFaults() const {
+  std::lock_guard lock(mu_);
+  return faults_;
+}
+void SimDevice::SetInfoBlock(Bytes block) {
+  std::lock_guard lock(mu_);
+  info_ = std::move(block);
+}
+Bytes SimDevice::InfoBlock() const {
+  std::lock_guard lock(mu_);
+  return info_;
+}
+void SimDevice::SetM3Answer(M3Answer a) {
+  std::lock_guard lock(mu_);
+  m3_ = a;
+}
+void SimDevice::AddHandler(Handler h) {
+  std::lock_guard lock(mu_);
+  handlers_.push_back(std::move(h));
+}
+
+void SimDevice::Deliver(const Bytes& request, const Peer& from, const Peer& via) {
+  if (!running_) return;
+  {
+    std::lock_guard lock(mu_);
+    queue_.push_back({request, from, via});
+  }
+  Wake();
+}
+
+void SimDevice::Run() {
+  const Peer own{addr_, Port()};
+  while (!stopping_) {
+    pollfd fds[2] = {{sock_, POLLIN, 0}, {wake_[0], POLLIN, 0}};
+    if (::poll(fds, 2, -1) < 0 && errno != EINTR) break;
+    if (fds[1].revents) DrainPipe(wake_[0]);
+    if (fds[0].revents & POLLIN) {
+      Pending p;
+      while (!stopping_ && RecvUdp(sock_, p.request, p.from)) {
+        p.via = own;
+        Handle(p);
+      }
+    }
+    for (;;) {
+      Pending p;
+      {
+        std::lock_guard lock(mu_);
+        if (stopping_ || queue_.empty()) break;
+        p = std::move(queue_.front());
+        queue_.pop_front();
+      }
+      Handle(p);
+    }
+  }
+}
+
+void SimDevice::Handle(const Pending& p) {
+  record_.Add({std::chrono::steady_clock::now(), Direction::Received, p.via, p.from, p.request});
+
+  Faults f;
+  std::vector<Handler> handlers;
+  int seen;
+  {
+    std::lock_guard lock(mu_);
+    f = faults_;
+    handlers = handlers_;
+    seen = ++requestsSeen_;
+  }
+  if (f.silent || seen <= f.dropFirst) return;
+
+  std::optional<Answers> handled;
+  for (const auto& h : handlers) {
+    handled = h(p.request, p.from);
+    if (handled) break;
+  }
+  Answers answers = handled ? std::move(*handled) : BuiltInAnswers(p.request, f);
+  if (answers.empty()) return;
+  ApplyFaults(answers, f);
+
+  if (f.delayMs > 0) {
+    std::unique_lock lock(mu_);
+    if (stopCv_.wait_for(lock, std::chrono::milliseconds(f.delayMs), [this] { return stopping_.load(); }))
+      return;
+  }
+
+  int out = replySock_ >= 0 ? replySock_ : sock_;
+  if (!f.answerFrom.empty()) {
+    if (altSock_ < 0 || LocalOf(altSock_).addr != f.answerFrom) {
+      CloseFd(altSock_);
+      try {
+        altSock_ = BindUdp(f.answerFrom, 0);
+      } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        return;
+      }
+    }
+    out = altSock_;
+  }
+  const Peer local = LocalOf(out);
+  for (const auto& a : answers) {
+    for (int copy = 0; copy < (f.answerTwice ? 2 : 1); ++copy) {
+      // Recorded first, so whoever receives the datagram finds it recorded.
+      record_.Add({std::chrono::steady_clock::now(), Direction::Sent, local, p.from, a});
+      SendUdp(out, p.from, a);
+    }
+  }
+}
+
+Answers SimDevice::BuiltInAnswers(const Bytes& req, const Faults& f) const {
+  Bytes info;
+  M3Answer m3;
+  {
+    std::lock_guard lock(mu_);
+    info = info_;
+    m3 = m3_;
+  }
+  switch (family_) {
+    case Family::Hecr: {
+      const auto frame = ParseHecr(req);
+      if (!frame || frame->cmd != 0x7103) return {};
+      info.resize(f.shortAnswer ? 255 : std::max<size_t>(info.size(), 256));
+      return {BuildHecr(0x7103, 0, info)};
+    }
+    case Family::Pecr: {
+      if (req.size() < 3) return {};
+      const uint8_t dataType = req[0];
+      const uint16_t addr = static_cast<uint16_t>(GetLE(req, 1, 2));
+      if (dataType == 14 && addr == 3 && req.size() >= 6 && req[3] == 0xFF && req[4] == 0x0F &&
+          req[5] == 0x00) {
+        if (f.shortAnswer) info.resize(255);
+        return {info};
+      }
+      if (dataType == 0xA0 && addr == 0) {
+        switch (m3) {
+          case M3Answer::None: return {};
+          case M3Answer::Short: return {Bytes{0xA0, 0x00, 0x00}};
+          case M3Answer::ZeroData: return {BuildPecr(0xA0, 0, {})};
+          case M3Answer::NonZeroData: {
+            Bytes data(256, 0);
+            data[0] = 0x01;
+            data[255] = 0x5A;
+            return {BuildPecr(0xA0, 0, data)};
+          }
+        }
+      }
+      return {};
+    }
+    case Family::TSecr: {
+      static const char kTag[] = "VEMKA";
+      if (req.size() < 29 || GetLE(req, 0, 4) != 3 || std::memcmp(req.data() + 24, kTag, 5) != 0)
+        return {};
+      if (f.shortAnswer) info.resize(127);
+      return {info};
+    }
+  }
+  return {};
+}
+
+void SimDevice::ApplyFaults(Answers& answers, const Faults& f) const {
+  for (auto& a : answers) {
+    if (family_ == Family::Hecr) {
+      if (f.badHeadSum && a.size() >= 13) ++a[12];
+      if (f.badCrc && a.size() > 15) ++a.back();
+    }
+    if (f.truncateTo > 0 && a.size() > f.truncateTo) a.resize(f.truncateTo);
+  }
+}
+
+// ---------------------------------------------------------------- SimSegment
+
+SimSegment::SimSegment(std::string scanAddr) : scanAddr_(std::move(scanAddr)) {}
+SimSegment::~SimSegment() { Stop(); }
+
+void SimSegment::Add(SimDevice* device) { devices_.push_back(device); }
+
+void SimSegment::Start() {
+  if (thread_.joinable()) return;
+  try {
+    for (Family fam : {Family::Pecr, Family::Hecr, Family::TSecr}) {
+      bool present = false;
+      for (auto* d : devices_) present |= d->GetFamily() == fam;
+      if (present) socks_.emplace_back(fam, BindUdp(scanAddr_, FamilyPort(fam)));
+    }
+    MakeWakePipe(wake_);
+  } catch (...) {
+    for (auto& s : socks_) CloseFd(s.second);
+    socks_.clear();
+    throw;
+  }
+  stopping_ = false;
+  thread_ = std::thread([this] { Run(); });
+}
+
+void SimSegment::Stop() {
+  if (!thread_.joinable()) return;
+  stopping_ = true;
+  const char c = 1;
+  [[maybe_unused]] ssize_t n = ::write(wake_[1], &c, 1);
+  thread_.join();
+  for (auto& s : socks_) CloseFd(s.second);
+  socks_.clear();
+  CloseFd(wake_[0]);
+  CloseFd(wake_[1]);
+}
+
+void SimSegment::Run() {
+  std::vector<pollfd> fds;
+  for (auto& s : socks_) fds.push_back({s.second, POLLIN, 0});
+  fds.push_back({wake_[0], POLLIN, 0});
+  while (!stopping_) {
+    for (auto& p : fds) p.revents = 0;
+    if (::poll(fds.data(), fds.size(), -1) < 0 && errno != EINTR) break;
+    for (size_t i = 0; i < socks_.size(); ++i) {
+      if (!(fds[i].revents & POLLIN)) continue;
+      const Family fam = socks_[i].first;
+      const Peer via{scanAddr_, FamilyPort(fam)};
+      Bytes req;
+      Peer from;
+      while (RecvUdp(socks_[i].second, req, from)) {
+        record_.Add({std::chrono::steady_clock::now(), Direction::Received, via, from, req});
+        for (auto* d : devices_)
+          if (d->GetFamily() == fam) d->Deliver(req, from, via);
+      }
+    }
+    if (fds.back().revents) DrainPipe(wake_[0]);
+  }
+}
+
+// ---------------------------------------------------------------- SimNetwork
+
+SimNetwork::~SimNetwork() { Stop(); }
+
+SimDevice& SimNetwork::Add(std::unique_ptr<SimDevice> device) {
+  devices_.push_back(std::move(device));
+  return *devices_.back();
+}
+SimDevice& SimNetwork::AddHecr(const std::string& addr, const HecrInfo& info) {
+  return Add(SimDevice::Hecr(addr, info));
+}
+SimDevice& SimNetwork::AddPecr(const std::string& addr, const PecrInfo& info) {
+  return Add(SimDevice::Pecr(addr, info));
+}
+SimDevice& SimNetwork::AddTSecr(const std::string& addr, const TSecrInfo& info) {
+  return Add(SimDevice::TSecr(addr, info));
+}
+
+void SimNetwork::Start(bool scanListeners) {
+  try {
+    for (auto& d : devices_) d->Start();
+    if (!scanListeners) return;
+    for (auto& d : devices_) {
+      const std::string scan = ScanAddressOf(d->Addr());
+      auto& seg = segments_[scan];
+      if (!seg) seg = std::make_unique<SimSegment>(scan);
+      seg->Add(d.get());
+    }
+    for (auto& [addr, seg] : segments_) seg->Start();
+  } catch (...) {
+    Stop();
+    throw;
+  }
+}
+
+void SimNetwork::Stop() {
+  for (auto& [addr, seg] : segments_) seg->Stop();
+  segments_.clear();
+  for (auto& d : devices_) d->Stop();
+}
+
+std::vector<SimDevice*> SimNetwork::Devices() const {
+  std::vector<SimDevice*> out;
+  for (auto& d : devices_) out.push_back(d.get());
+  return out;
+}
+
+SimSegment* SimNetwork::Segment(const std::string& scanAddr) const {
+  auto it = segments_.find(scanAddr);
+  return it == segments_.end() ? nullptr : it->second.get();
+}
+
+}  // namespace vemkasim
