@@ -112,6 +112,7 @@ struct TVKDebugList::Impl {
   bool lastEmpty = true;
   std::fstream spill;
   std::filesystem::path spillPath;
+  uint64_t spilledBytes = 0;  // bytes of the spill file that belong to the list
   bool spillFailed = false;
 
   explicit Impl(size_t t) : threshold(t) {}
@@ -133,10 +134,11 @@ struct TVKDebugList::Impl {
     if (!ec) dirs.push_back(tmp);
     for (const auto& dir : dirs) {
       for (int attempt = 0; attempt < 4; ++attempt) {
+        // Thread id, a process-wide counter and the clock keep concurrent
+        // lists (also of other processes) apart.
         std::string name(kDebugSpillPrefix);
-        name += std::to_string(platform::CurrentThreadId()) + "_" +
-                std::to_string(g_spillCounter.fetch_add(1)) + "_" + std::to_string(platform::MonotonicMs() % 1000000000) +
-                std::string(kDebugSpillExtension);
+        name += std::to_string(platform::CurrentThreadId()) + "_" + std::to_string(g_spillCounter.fetch_add(1)) + "_" +
+                std::to_string(platform::MonotonicMs() % 1000000000) + std::string(kDebugSpillExtension);
         std::filesystem::path p = dir / name;
         if (std::filesystem::exists(p, ec)) continue;
         spill.open(p, std::ios::in | std::ios::out | std::ios::binary | std::ios::trunc);
@@ -153,37 +155,46 @@ struct TVKDebugList::Impl {
   }
 
   // Moves the in-memory bytes to the spill file once they pass the
-  // threshold. When no file can be made, the lines simply stay in memory.
+  // threshold. When no file can be made or the disk refuses, the lines
+  // simply stay in memory from then on.
   void MaybeSpill() {
     if (buf.size() <= threshold || spillFailed) return;
     if (spillPath.empty() && !OpenSpill()) return;
-    spill.seekp(0, std::ios::end);
+    spill.clear();
+    spill.seekp(static_cast<std::streamoff>(spilledBytes), std::ios::beg);
     spill.write(reinterpret_cast<const char*>(buf.data()), static_cast<std::streamsize>(buf.size()));
+    spill.flush();
     if (!spill) {
-      // The disk refused: keep the rest in memory from now on.
+      // Whatever part did reach the file lies past spilledBytes and is
+      // never read back.
       spill.clear();
       spillFailed = true;
       return;
     }
+    spilledBytes += buf.size();
     buf.clear();
   }
 
   // Feeds the spilled part and then the in-memory part to sink.
   template <typename Sink>
   bool ForEachChunk(Sink&& sink) {
-    if (!spillPath.empty()) {
-      spill.flush();
+    if (spilledBytes != 0) {
+      spill.clear();
       spill.seekg(0, std::ios::beg);
       std::vector<char> chunk(size_t{1} << 16);
-      while (spill) {
-        spill.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
-        std::streamsize got = spill.gcount();
-        if (got <= 0) break;
-        if (!sink(reinterpret_cast<const uint8_t*>(chunk.data()), static_cast<size_t>(got))) return false;
+      uint64_t left = spilledBytes;
+      bool ok = true;
+      while (ok && left != 0) {
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(left, chunk.size()));
+        spill.read(chunk.data(), static_cast<std::streamsize>(want));
+        if (spill.gcount() != static_cast<std::streamsize>(want)) {
+          ok = false;
+          break;
+        }
+        ok = sink(reinterpret_cast<const uint8_t*>(chunk.data()), want);
+        left -= want;
       }
-      bool ok = spill.eof();
       spill.clear();
-      spill.seekp(0, std::ios::end);
       if (!ok) return false;
     }
     return buf.empty() || sink(buf.data(), buf.size());
@@ -252,7 +263,7 @@ void TVKDebugList::Append(const TVKDebugList& other) {
 bool TVKDebugList::Empty() const { return d_->lines == 0; }
 bool TVKDebugList::LastLineEmpty() const { return d_->lastEmpty; }
 size_t TVKDebugList::LineCount() const { return d_->lines; }
-bool TVKDebugList::Spilled() const { return !d_->spillPath.empty(); }
+bool TVKDebugList::Spilled() const { return d_->spilledBytes != 0; }
 std::filesystem::path TVKDebugList::SpillFile() const { return d_->spillPath; }
 
 bool TVKDebugList::Save(const std::filesystem::path& file) const {
