@@ -9,14 +9,4 @@ void TVKSDKHecrProtocol::Execute() {
   DoProgress(VKSDK_ERR_UNSUPPORTED, 0, 0);
 }
 
-TVKSDKDevicesRawData TVKSDKHecrProtocol::GetDevicesRawData(TVKSDKUDPClientClass&, bool, TVKDebugList*) { return {}; }
-
-TVKSDKDeviceInfo TVKSDKHecrProtocol::DeviceRawDataToInfo(const TVKSDKDeviceRawData& raw) {
-  TVKSDKDeviceInfo info{};
-  info.ProtocolType = raw.ProtocolType;
-  info.Addr = raw.PeerIP;
-  info.Port = raw.PeerPort;
-  return info;
-}
-
 }  // namespace vk
