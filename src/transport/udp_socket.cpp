@@ -51,8 +51,8 @@ bool UdpSocket::Open(std::string_view localAddr, uint16_t localPort) {
   if (!localAddr.empty() && !ParseDottedIPv4(localAddr, addr)) return false;
   const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return false;
-  const int size = 8192;
-  ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
+  // The system's receive queue stays at its default size: answers of a
+  // whole segment arrive at once and must not be dropped while one is read.
   sockaddr_in sa{};
   sa.sin_family = AF_INET;
   sa.sin_addr.s_addr = htonl(addr);

@@ -1,0 +1,132 @@
+// vemka-sim: runs simulated scales on loopback addresses until interrupted
+// (or for --duration seconds), printing every datagram they receive and send.
+//
+//   vemka-sim --hecr 127.0.0.2 --pecr 127.0.0.3 --tsecr 127.0.0.4
+#include <CLI/CLI.hpp>
+#include <fmt/format.h>
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "sim/sim_device.h"
+
+namespace {
+
+std::atomic<bool> gStop{false};
+extern "C" void OnSignal(int) { gStop = true; }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace vemkasim;
+  CLI::App app{"Simulated scales on loopback addresses"};
+  std::vector<std::string> hecrAddrs, pecrAddrs, tsecrAddrs;
+  std::string name;
+  uint32_t serial = 12345678;
+  std::string version;
+  std::string tsecrVersion = "1.2.3.4";
+  uint16_t servicePort = 0;
+  std::string m3 = "none";
+  double duration = 0;
+  bool noScan = false, quiet = false;
+  Faults faults;
+
+  app.add_option("--hecr", hecrAddrs, "Address of a Hecr scale (repeatable)");
+  app.add_option("--pecr", pecrAddrs, "Address of a Pecr scale (repeatable)");
+  app.add_option("--tsecr", tsecrAddrs, "Address of a TSecr scale (repeatable)");
+  app.add_option("--name", name, "Model (Hecr) or name (Pecr, TSecr)");
+  app.add_option("--serial", serial, "Serial number");
+  app.add_option("--version", version, "Firmware version number of Hecr and Pecr scales (0x.. allowed)");
+  app.add_option("--tsecr-version", tsecrVersion, "Version text of TSecr scales, a.b.c.d");
+  app.add_option("--service-port", servicePort, "Port TSecr scales answer discovery from");
+  app.add_option("--m3", m3, "Pecr answer to the M3 probe")
+      ->check(CLI::IsMember({"none", "short", "zero", "nonzero"}));
+  app.add_option("--duration", duration, "Stop after this many seconds (0: run until interrupted)");
+  app.add_flag("--no-scan", noScan, "Do not listen on the segments' .255 addresses");
+  app.add_flag("--quiet", quiet, "Do not print datagrams");
+  app.add_flag("--silent", faults.silent, "Never answer");
+  app.add_option("--drop", faults.dropFirst, "Ignore the first N requests");
+  app.add_option("--delay", faults.delayMs, "Wait this many milliseconds before answering");
+  app.add_flag("--twice", faults.answerTwice, "Send every answer twice");
+  CLI11_PARSE(app, argc, argv);
+
+  if (hecrAddrs.empty() && pecrAddrs.empty() && tsecrAddrs.empty()) {
+    std::fprintf(stderr, "vemka-sim: name at least one scale (--hecr, --pecr or --tsecr)\n");
+    return 2;
+  }
+
+  SimNetwork net;
+  try {
+    const uint32_t ver = version.empty() ? 0 : static_cast<uint32_t>(std::stoul(version, nullptr, 0));
+    for (const auto& a : hecrAddrs) {
+      HecrInfo info;
+      info.serial = serial;
+      if (!name.empty()) info.model = name;
+      if (!version.empty()) info.version = static_cast<uint16_t>(ver);
+      net.AddHecr(a, info);
+    }
+    for (const auto& a : pecrAddrs) {
+      PecrInfo info;
+      info.serial = serial;
+      if (!name.empty()) info.name = name;
+      if (!version.empty()) info.version = ver;
+      auto& d = net.AddPecr(a, info);
+      d.SetM3Answer(m3 == "short"     ? M3Answer::Short
+                    : m3 == "zero"    ? M3Answer::ZeroData
+                    : m3 == "nonzero" ? M3Answer::NonZeroData
+                                      : M3Answer::None);
+    }
+    for (const auto& a : tsecrAddrs) {
+      TSecrInfo info;
+      info.serialText = fmt::format("{:08}", serial);
+      if (!name.empty()) info.name = name;
+      info.versionText = tsecrVersion;
+      auto& d = net.AddTSecr(a, info);
+      if (servicePort) d.SetServicePort(servicePort);
+    }
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "vemka-sim: %s\n", e.what());
+    return 2;
+  }
+
+  std::mutex outMu;
+  const auto t0 = std::chrono::steady_clock::now();
+  for (SimDevice* d : net.Devices()) {
+    d->SetFaults(faults);
+    if (quiet) continue;
+    const std::string who = fmt::format("{} {}", FamilyName(d->GetFamily()), d->Addr());
+    d->Log().SetObserver([&outMu, who, t0](const Datagram& g) {
+      const double at = std::chrono::duration<double>(g.time - t0).count();
+      std::lock_guard lock(outMu);
+      std::printf("%9.3f %s %s %s %zu bytes: %s\n", at, who.c_str(),
+                  g.dir == Direction::Received ? "<-" : "->", g.peer.Text().c_str(), g.bytes.size(),
+                  Hex(g.bytes).c_str());
+      std::fflush(stdout);
+    });
+  }
+
+  std::signal(SIGINT, OnSignal);
+  std::signal(SIGTERM, OnSignal);
+  try {
+    net.Start(!noScan);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "vemka-sim: %s\n", e.what());
+    return 1;
+  }
+  for (SimDevice* d : net.Devices())
+    std::printf("%s scale on %s:%u\n", FamilyName(d->GetFamily()), d->Addr().c_str(),
+                d->GetFamily() == Family::TSecr ? d->ServicePort() : d->Port());
+  std::fflush(stdout);
+
+  const auto end = t0 + std::chrono::duration<double>(duration);
+  while (!gStop && (duration <= 0 || std::chrono::steady_clock::now() < end))
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  net.Stop();
+  return 0;
+}
