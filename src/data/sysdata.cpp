@@ -164,9 +164,12 @@ std::u16string TVKSysData::GetASC(const TVKCodecContext& Ctx, const uint8_t* lpD
 
 bool TVKSysData::SetASC(const TVKCodecContext& Ctx, std::u16string_view sValue, uint8_t* lpData, int32_t nSize) {
   if (!Usable(lpData, nSize)) return true;
-  TVKBytes b = StringToCodePageBytesCut(sValue, Ctx.CodePage, static_cast<size_t>(nSize));
-  std::memcpy(lpData, b.data(), b.size());
-  std::memset(lpData + b.size(), 0, static_cast<size_t>(nSize) - b.size());
+  thread_local TVKBytes buf;
+  buf.clear();
+  AppendCodePageBytes(sValue, Ctx.CodePage, buf);
+  if (buf.size() > static_cast<size_t>(nSize)) buf = StringToCodePageBytesCut(sValue, Ctx.CodePage, nSize);
+  std::memcpy(lpData, buf.data(), buf.size());
+  std::memset(lpData + buf.size(), 0, static_cast<size_t>(nSize) - buf.size());
   return true;
 }
 
@@ -175,6 +178,7 @@ std::u16string TVKSysData::GetText(const TVKCodecContext& Ctx, const uint8_t* lp
 }
 
 bool TVKSysData::SetText(const TVKCodecContext& Ctx, std::u16string_view sValue, uint8_t* lpData, int32_t nSize) {
+  if (sValue.find_first_of(u"{\\<") == std::u16string_view::npos) return SetASC(Ctx, sValue, lpData, nSize);
   return SetASC(Ctx, UnescapeControlChars(sValue), lpData, nSize);
 }
 
