@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+#include <vector>
+
 #include "data/codepage_tables.h"
 
 namespace vk {
@@ -104,6 +108,25 @@ TEST(CodePage, CutKeepsWholeCharacters) {
       {1252, u"abcdef", 3, {0x61, 0x62, 0x63}},
   };
   for (const auto& c : cases) EXPECT_EQ(StringToCodePageBytesCut(c.text, c.cp, c.max), c.bytes) << c.cp;
+}
+
+// ICU converters are per thread: threads converting at once never mix up
+// each other's state.
+TEST(CodePage, ThreadsConvertIndependently) {
+  const std::u16string text = u"苹果汁 Äpfel 12.5 あい";
+  std::atomic<int> bad{0};
+  std::vector<std::thread> threads;
+  for (uint32_t cp : {936u, 950u, 1252u, 932u}) {
+    threads.emplace_back([&, cp] {
+      const TVKBytes want = StringToCodePageBytes(text, cp);
+      for (int i = 0; i < 2000; ++i) {
+        TVKBytes b = StringToCodePageBytes(text, cp);
+        if (b != want || CodePageBytesToString(b, cp) != CodePageBytesToString(want, cp)) ++bad;
+      }
+    });
+  }
+  for (auto& t : threads) t.join();
+  EXPECT_EQ(bad.load(), 0);
 }
 
 }  // namespace
