@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <vector>
 
 #include "runtime/platform.h"
 
@@ -206,18 +207,20 @@ bool ScaleDecimal(std::u16string_view Text, int64_t Multiple, int64_t& Out) {
     ++d.exp;
   }
   if (m != 1) {
-    std::string prod;
-    unsigned __int128 carry = 0;
-    for (size_t k = d.digits.size(); k-- > 0;) {
-      unsigned __int128 v = static_cast<unsigned __int128>(d.digits[k] - '0') * m + carry;
-      prod.push_back(static_cast<char>('0' + static_cast<int>(v % 10)));
-      carry = v / 10;
+    // Schoolbook multiplication on decimal digits (no 128-bit integers on
+    // 32-bit targets).
+    std::string md = std::to_string(m);
+    std::vector<int> prod(d.digits.size() + md.size(), 0);
+    for (size_t a = d.digits.size(); a-- > 0;)
+      for (size_t b = md.size(); b-- > 0;) prod[a + b + 1] += (d.digits[a] - '0') * (md[b] - '0');
+    for (size_t k = prod.size(); k-- > 1;) {
+      prod[k - 1] += prod[k] / 10;
+      prod[k] %= 10;
     }
-    while (carry) {
-      prod.push_back(static_cast<char>('0' + static_cast<int>(carry % 10)));
-      carry /= 10;
-    }
-    d.digits.assign(prod.rbegin(), prod.rend());
+    size_t lead = 0;
+    while (lead + 1 < prod.size() && prod[lead] == 0) ++lead;
+    d.digits.clear();
+    for (size_t k = lead; k < prod.size(); ++k) d.digits.push_back(static_cast<char>('0' + prod[k]));
   }
   // Split into the integral digits and the first dropped digit plus a flag
   // for anything non-zero after it.

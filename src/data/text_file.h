@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "data/codepage.h"
 #include "data/field_info.h"
 #include "data/numbers.h"
 #include "data/table_ops.h"
@@ -113,6 +114,16 @@ bool isMemZero(const TVKBytes& Buf, int32_t Index, int32_t Count);
 uint32_t IPToInteger(std::u16string_view IP);
 std::u16string IntegerToIP(uint32_t Value);
 bool SameIPAddress(std::u16string_view x, std::u16string_view y);
+
+// The number, date and code page helpers belong to the same family.
+using vk::CodePageBytesToString;
+using vk::MyDateTimeToStr;
+using vk::MyFloatToStr;
+using vk::MyStrToDateTimeDef;
+using vk::MyStrToFloatDef;
+using vk::StringToCodePageBytes;
+using vk::StrToInt64Def;
+using vk::StrToIntDef;
 
 }  // namespace TVKSDKUtils
 
