@@ -14,6 +14,11 @@ constexpr uint32_t kUtf16LE = 1200;
 constexpr uint32_t kUtf16BE = 1201;
 constexpr uint32_t kUtf8 = 65001;
 
+bool IsUtf16(uint32_t cp) {
+  cp = ResolveCodePage(cp);
+  return cp == kUtf16LE || cp == kUtf16BE;
+}
+
 char16_t FoldAscii(char16_t c) { return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c; }
 
 void ReplaceAll(std::u16string& s, std::u16string_view from, std::u16string_view to) {
@@ -61,9 +66,8 @@ void ForEachLine(std::u16string_view text, F f) {
 // so CR LF gives a line and an empty line, and empty lines are not kept.
 class LineScanner {
  public:
-  LineScanner(uint32_t cp, TVKSDKLinesInfo& out) : LineScanner(ResolveCodePage(cp), out, 0) {}
-  LineScanner(uint32_t cp, TVKSDKLinesInfo& out, int)
-      : unit_(cp == kUtf16LE || cp == kUtf16BE ? 2 : 1), bigEndian_(cp == kUtf16BE), out_(out) {}
+  LineScanner(uint32_t cp, TVKSDKLinesInfo& out)
+      : unit_(IsUtf16(cp) ? 2 : 1), bigEndian_(ResolveCodePage(cp) == kUtf16BE), out_(out) {}
 
   void Start(size_t at) { lineStart_ = at; }
 
