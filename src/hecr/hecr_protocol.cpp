@@ -1,12 +1,239 @@
 #include "hecr/hecr_protocol.h"
 
+#include <exception>
+#include <memory>
+#include <string>
+
+#include "data/text_file.h"
+#include "hecr/hecr_frame.h"
+#include "hecr/hecr_item.h"
+#include "hecr/hecr_item_table.h"
+#include "runtime/platform.h"
+#include "runtime/sysparams.h"
+#include "tasks/discovery.h"
+#include "transport/udp_client.h"
+
 namespace vk {
 
-// The family's exchange is not built yet: every task ends as unsupported.
+namespace {
+
+constexpr uint16_t kPecrPort = 5001;
+
+bool IsFirmwareType(int32_t dataType) { return dataType == 8194 || dataType == 8195 || dataType == 8201; }
+
+// Tables whose clearing takes the device a while.
+bool IsSlowClearType(int32_t dataType) {
+  switch (dataType) {
+    case 0: case 12: case 13: case 14: case 28:
+      return true;
+    default:
+      return false;
+  }
+}
+
+void WriteTwoDigitsBCD(uint8_t* p, int value) {
+  *p = static_cast<uint8_t>(((value / 10) % 10) << 4 | (value % 10));
+}
+
+}  // namespace
+
+bool TVKSDKHecrProtocol::SyncTime(uint32_t iAddr, uint16_t Port, TVKDebugList* DebugList) {
+  // yyMMddhhmmss as six BCD bytes, then one zero byte.
+  platform::LocalTime t = platform::Now();
+  uint8_t data[7] = {};
+  WriteTwoDigitsBCD(&data[0], t.year % 100);
+  WriteTwoDigitsBCD(&data[1], t.month);
+  WriteTwoDigitsBCD(&data[2], t.day);
+  WriteTwoDigitsBCD(&data[3], t.hour);
+  WriteTwoDigitsBCD(&data[4], t.minute);
+  WriteTwoDigitsBCD(&data[5], t.second);
+  const TVKSDKSysParams& sp = SysParams();
+  TVKSDKUDPClientClass client(IntegerToIP(iAddr), Port);
+  TVKBytes frame = TVKHecrProtocol::Package(TVKHecrProtocol::kSign, 0, kHecrClockCmd, 0, 0, data, sizeof(data));
+  return !client.GetData(frame, sp.SyncTimeOut, sp.SyncTryCount, DebugList).empty();
+}
+
+bool TVKSDKHecrProtocol::BeforeTransferData(TVKSDKUDPClientClass&) {
+  const TVKSDKExecParams& p = FExecParams;
+  if (IsShelfSystemDevice(p.DeviceRawData)) return true;
+  if (p.DataType == 37 || p.DataType == 38) return true;
+  if (p.DataType == 4101 && p.ProcType == 0 && p.DataID == 0) return true;
+  if (p.DataType == 0 && SysParams().AutoSyncTime)
+    SyncTime(p.DeviceRawData.PeerIP, static_cast<uint16_t>(p.DeviceRawData.PeerPort), p.DebugList.get());
+  return true;
+}
+
 void TVKSDKHecrProtocol::Execute() {
   TVKSDKCustomProtocol::Execute();
   if (Terminated()) return;
-  DoProgress(VKSDK_ERR_UNSUPPORTED, 0, 0);
+  if (FExecParams.isConvert)
+    ConvertData();
+  else
+    TransferData();
+}
+
+void TVKSDKHecrProtocol::TransferData() {
+  TVKSDKExecParams& p = FExecParams;
+  if (Terminated()) {
+    WriteDebug(std::string_view());
+    WriteDebug("Canceled.");
+    return;
+  }
+  try {
+    TVKSDKHecrItemClassRef cls = ItemClassOf(p.DataType, IsShelfSystemDevice(p.DeviceRawData));
+    if (!cls) {
+      WriteDebug("Unknown data type: " + std::to_string(p.DataType));
+      DoProgress(VKSDK_ERR_UNSUPPORTED, 0, 0);
+      return;
+    }
+    uint16_t port = (p.DataType == 8195 || p.DataType == 38) ? kPecrPort : p.Port;
+    TVKSDKUDPClientClass client(p.Addr, port);
+    RefUDPClient = &client;
+    struct ClearRef {
+      TVKSDKUDPClientClass*& ref;
+      ~ClearRef() { ref = nullptr; }
+    } clearRef{RefUDPClient};
+
+    const TVKSDKSysParams& sp = SysParams();
+    int32_t timeOut = sp.SyncTimeOut, tryCount = sp.SyncTryCount;
+    if (IsFirmwareType(p.DataType)) {
+      timeOut = sp.UpdateFirmwareTimeOut;
+      tryCount = sp.UpdateFirmwareTryCount;
+    } else if (p.ProcType == 3 && IsSlowClearType(p.DataType)) {
+      timeOut = sp.ClearDataTimeOut;
+      tryCount = sp.ClearDataTryCount;
+    }
+
+    std::unique_ptr<TVKSDKHecrCustomItem> item = cls.Make(this);
+    BeforeTransferData(client);
+    if (item->isHandled(&client)) return;
+    RunTransferLoop(*item, client, timeOut, tryCount);
+  } catch (const std::exception& e) {
+    WriteDebug(e.what());
+    DoProgress(VKSDK_ERR_UNSUPPORTED, 0, 0);
+  }
+}
+
+void TVKSDKHecrProtocol::RunTransferLoop(TVKSDKHecrCustomItem& item, TVKSDKUDPClientClass& client,
+                                         int32_t timeOut, int32_t tryCount) {
+  TVKDebugList* debug = FExecParams.DebugList.get();
+  DoProgress(VKSDK_PROGRESS, 0, static_cast<uint32_t>(item.Total()));
+  FProcessIndex = 0;
+  if (!item.HasOperation()) {
+    // Nothing to do for this ProcType: the host still hears a final code.
+    WriteDebug("Operation not supported for this data type.");
+    DoProgress(VKSDK_ERR_UNSUPPORTED, 0, 0);
+    return;
+  }
+  TVKBytes request;
+  const TVKBytes noRequest;
+  for (;;) {
+    if (Terminated()) {
+      DoProgress(VKSDK_TERMINATED, 0, 0);
+      WriteDebug(std::string_view());
+      WriteDebug("Canceled.");
+      return;
+    }
+    if (!item.GetSendData(FProcessIndex, request)) return;
+    int32_t retries = tryCount;
+    for (;;) {
+      TVKBytes reply = client.GetData(request, timeOut, tryCount, debug);
+      TVKSDKHecrRecvCheck r = item.SetRecvData(FProcessIndex, reply);
+      if (r == rcRetry) {
+        // The answer may be on its way still: listen once more before
+        // sending the request again.
+        TVKBytes late = client.GetData(noRequest, timeOut, 1, debug);
+        if (!late.empty()) r = item.SetRecvData(FProcessIndex, late);
+      }
+      if (r == rcStop) return;
+      if (r == rcContinue) break;
+      --retries;
+      if (retries <= 0) {
+        DoProgress(VKSDK_ERR_NO_REPLY, static_cast<uint32_t>(item.DataIndex()), static_cast<uint32_t>(item.Total()));
+        return;
+      }
+      WriteDebug("Outer Retry " + std::to_string(tryCount - retries));
+    }
+    ++FProcessIndex;
+  }
+}
+
+void TVKSDKHecrProtocol::ConvertData() {
+  TVKSDKExecParams& p = FExecParams;
+  if (Terminated()) {
+    WriteDebug(std::string_view());
+    WriteDebug("User Canceled.");
+    return;
+  }
+  try {
+    // Conversions always use the ordinary classes.
+    TVKSDKHecrItemClassRef cls = ItemClassOf(p.DataType, false);
+    if (!cls) {
+      WriteDebug("Unknown data type: " + std::to_string(p.DataType));
+      DoProgress(VKSDK_ERR_UNSUPPORTED, 0, 0);
+      return;
+    }
+    std::unique_ptr<TVKSDKHecrCustomItem> item = cls.Make(this);
+    TLengthInfo len = item->GetLengthInfo();
+    DoProgress(VKSDK_PROGRESS, 0, static_cast<uint32_t>(item->Total()));
+    FProcessIndex = 0;
+    if (p.ProcType != 0 && p.OutputFileType == 0) {
+      int64_t size = p.AuxFileStream ? p.AuxFileStream->Size() : 0;
+      int32_t count = 0;
+      if (size > 0 && len.DataLen > 0) count = static_cast<int32_t>((size + len.DataLen - 1) / len.DataLen);
+      item->SetTotal(count);
+    }
+    if (item->isHandled(nullptr)) return;
+    RunConvertLoop(*item, len.PackageLen);
+  } catch (const std::exception& e) {
+    WriteDebug(e.what());
+    DoProgress(VKSDK_ERR_UNSUPPORTED, 0, 0);
+  }
+}
+
+void TVKSDKHecrProtocol::RunConvertLoop(TVKSDKHecrCustomItem& item, int32_t packageLen) {
+  TVKSDKExecParams& p = FExecParams;
+  if (!item.HasOperation()) {
+    WriteDebug("Operation not supported for this data type.");
+    DoProgress(VKSDK_ERR_UNSUPPORTED, 0, 0);
+    return;
+  }
+  const bool toBinary = p.ProcType == 0;
+  TVKBytes request, block(static_cast<size_t>(packageLen > 0 ? packageLen : 0));
+  for (;;) {
+    if (Terminated()) {
+      DoProgress(VKSDK_TERMINATED, 0, 0);
+      WriteDebug(std::string_view());
+      WriteDebug("User Canceled.");
+      return;
+    }
+    if (!item.GetSendData(FProcessIndex, request)) return;
+    TVKBytes reply;
+    if (toBinary) {
+      if (!p.AuxFileStream) throw std::runtime_error("No output file.");
+      if (p.OutputFileType == 0) {
+        if (request.size() > TVKHecrProtocol::kHeadSize + 2)
+          p.AuxFileStream->Write(request.data() + TVKHecrProtocol::kHeadSize,
+                                 request.size() - TVKHecrProtocol::kHeadSize - 2);
+      } else {
+        WriteLineToFileStream(*p.AuxFileStream, Bytes2Hex(request), p.AuxCodePage);
+      }
+      reply = TVKHecrProtocol::Package(TVKHecrProtocol::kSign, 0, kHecrAckCmd, ParamOf(FProcessIndex), 0, nullptr, 0);
+    } else {
+      size_t got = p.AuxFileStream ? p.AuxFileStream->Read(block.data(), block.size()) : 0;
+      reply = TVKHecrProtocol::Package(TVKHecrProtocol::kSign, 0, 0, ParamOf(FProcessIndex), 0, block.data(),
+                                       static_cast<uint32_t>(got));
+    }
+    TVKSDKHecrRecvCheck r = item.SetRecvData(FProcessIndex, reply);
+    if (r == rcStop) return;
+    if (r == rcRetry) {
+      // No device will answer again: a reply the item rejects ends the task.
+      WriteDebug("Conversion data rejected at index " + std::to_string(FProcessIndex));
+      DoProgress(VKSDK_ERR_UNSUPPORTED, static_cast<uint32_t>(item.DataIndex()), static_cast<uint32_t>(item.Total()));
+      return;
+    }
+    ++FProcessIndex;
+  }
 }
 
 }  // namespace vk

@@ -1,5 +1,10 @@
-// The Hecr family's task.
+// The Hecr family's task: one loop drives every table transfer (ask the
+// item for a request, send it, hand it the reply, then retry, continue or
+// stop as the item says), and the same loop with a file in place of the
+// device runs offline conversions.
 #pragma once
+
+#include <cstdint>
 
 #include "tasks/custom_protocol.h"
 #include "tasks/device_raw_data.h"
@@ -7,6 +12,7 @@
 namespace vk {
 
 class TVKSDKUDPClientClass;
+class TVKSDKHecrCustomItem;
 
 class TVKSDKHecrProtocol : public TVKSDKCustomProtocol {
  public:
@@ -18,8 +24,28 @@ class TVKSDKHecrProtocol : public TVKSDKCustomProtocol {
   static TVKSDKDeviceInfo DeviceRawDataToInfo(const TVKSDKDeviceRawData& raw);
   static void AfterGetDeviceRawData(const TVKSDKDeviceRawData&, TVKDebugList*) {}
 
+  // Sets the device's clock to the local time (CMD 7003, six BCD bytes
+  // yyMMddhhmmss and a zero byte). True when any reply arrived.
+  static bool SyncTime(uint32_t iAddr, uint16_t Port, TVKDebugList* DebugList);
+
+  // Index of the request in flight.
+  int32_t FProcessIndex = 0;
+  // The task's link while the transfer loop runs (owned by the loop).
+  TVKSDKUDPClientClass* RefUDPClient = nullptr;
+
  protected:
   void Execute() override;
+
+  // What runs before the first request: for a PLU download with
+  // AutoSyncTime set, the device's clock. Its outcome never stops the task.
+  bool BeforeTransferData(TVKSDKUDPClientClass& UDPClient);
+
+ private:
+  void TransferData();
+  void ConvertData();
+  void RunTransferLoop(TVKSDKHecrCustomItem& item, TVKSDKUDPClientClass& client, int32_t timeOut,
+                       int32_t tryCount);
+  void RunConvertLoop(TVKSDKHecrCustomItem& item, int32_t packageLen);
 };
 
 }  // namespace vk

@@ -1,0 +1,161 @@
+#include "hecr/hecr_item.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "hecr/hecr_protocol.h"
+#include "runtime/sysparams.h"
+#include "transport/udp_client.h"
+
+namespace vk {
+
+TVKSDKHecrCustomItem::TVKSDKHecrCustomItem(TVKSDKHecrProtocol* HecrProtocol) : FHecrProtocol(HecrProtocol) {}
+
+void TVKSDKHecrCustomItem::Create() {
+  DefineFields();
+  FTimeOut = SysParams().SyncTimeOut;
+  FDataIndex = 0;
+  switch (Params().ProcType) {
+    case 0:
+      FGetSendData = &TVKSDKHecrCustomItem::GetDownSendData;
+      FSetRecvData = &TVKSDKHecrCustomItem::SetDownRecvData;
+      break;
+    case 1:
+      FGetSendData = &TVKSDKHecrCustomItem::GetUpSendData;
+      FSetRecvData = &TVKSDKHecrCustomItem::SetUpRecvData;
+      break;
+    case 3:
+      FGetSendData = &TVKSDKHecrCustomItem::GetDelSendData;
+      FSetRecvData = &TVKSDKHecrCustomItem::SetDelRecvData;
+      break;
+    case 4:
+      FGetSendData = &TVKSDKHecrCustomItem::GetListSendData;
+      FSetRecvData = &TVKSDKHecrCustomItem::SetListRecvData;
+      break;
+    default:
+      FGetSendData = nullptr;
+      FSetRecvData = nullptr;
+      break;
+  }
+}
+
+bool TVKSDKHecrCustomItem::isHandled(TVKSDKUDPClientClass*) { return false; }
+
+// An operation the item does not have ends the task with 261 (once), so the
+// host is never left waiting for a final code.
+TVKSDKHecrRecvCheck TVKSDKHecrCustomItem::Unsupported() {
+  if (!FReportedUnsupported) {
+    FReportedUnsupported = true;
+    DoProgress(VKSDK_ERR_UNSUPPORTED, 0, 0);
+  }
+  return rcStop;
+}
+
+bool TVKSDKHecrCustomItem::GetDownSendData(int32_t, TVKBytes& Data) {
+  Data.clear();
+  Unsupported();
+  return false;
+}
+TVKSDKHecrRecvCheck TVKSDKHecrCustomItem::SetDownRecvData(int32_t, const TVKBytes&) { return Unsupported(); }
+bool TVKSDKHecrCustomItem::GetUpSendData(int32_t, TVKBytes& Data) {
+  Data.clear();
+  Unsupported();
+  return false;
+}
+TVKSDKHecrRecvCheck TVKSDKHecrCustomItem::SetUpRecvData(int32_t, const TVKBytes&) { return Unsupported(); }
+bool TVKSDKHecrCustomItem::GetDelSendData(int32_t, TVKBytes& Data) {
+  Data.clear();
+  Unsupported();
+  return false;
+}
+TVKSDKHecrRecvCheck TVKSDKHecrCustomItem::SetDelRecvData(int32_t, const TVKBytes&) { return Unsupported(); }
+bool TVKSDKHecrCustomItem::GetListSendData(int32_t, TVKBytes& Data) {
+  Data.clear();
+  Unsupported();
+  return false;
+}
+TVKSDKHecrRecvCheck TVKSDKHecrCustomItem::SetListRecvData(int32_t, const TVKBytes&) { return Unsupported(); }
+
+TVKSDKExecParams& TVKSDKHecrCustomItem::Params() const { return *FHecrProtocol->GetPExecParams(); }
+
+void TVKSDKHecrCustomItem::DoProgress(uint32_t ErrorCode, uint32_t Index, uint32_t Total) {
+  FHecrProtocol->DoProgress(ErrorCode, Index, Total);
+}
+
+void TVKSDKHecrCustomItem::WriteDebug(std::string_view line) { FHecrProtocol->WriteDebug(line); }
+void TVKSDKHecrCustomItem::WriteDebug(std::u16string_view line) { FHecrProtocol->WriteDebug(line); }
+
+void TVKSDKHecrCustomItem::WriteDebugAndLog(std::string_view line) {
+  TVKSDKExecParams& p = Params();
+  if (p.DebugList) p.DebugList->Add(line);
+  if (p.LogList) p.LogList->Add(line);
+}
+
+void TVKSDKHecrCustomItem::NoteInvalidPackage(const TVKBytes& Data) {
+  if (!Data.empty() && !TVKHecrProtocol::CheckPackage(Data)) WriteDebug("Invalid Package!");
+}
+
+bool TVKSDKHecrCustomItem::Fail(uint32_t ErrorCode, uint32_t Index) {
+  DoProgress(ErrorCode, Index, static_cast<uint32_t>(FTotal));
+  return false;
+}
+
+TVKSDKHecrRecvCheck TVKSDKHecrCustomItem::FailStop(uint32_t ErrorCode, uint32_t Index) {
+  DoProgress(ErrorCode, Index, static_cast<uint32_t>(FTotal));
+  return rcStop;
+}
+
+uint32_t TVKSDKHecrCustomItem::DeviceCodePage() const { return Params().DeviceRawData.RawLE32(80); }
+
+std::u16string TVKSDKHecrCustomItem::RecordToText(const uint8_t* Data, size_t Size, uint32_t CodePage,
+                                                  int32_t BaseOffset) {
+  TVKCodecContext ctx{CodePage, this};
+  return TVKSDKUtils::RecordToText(Data, Size, FFields.data(), static_cast<int32_t>(FFields.size()), ctx,
+                                   BaseOffset);
+}
+
+std::u16string TVKSDKHecrCustomItem::FieldsHeaderLine() const {
+  return TVKSDKUtils::FieldsHeaderLine(FFields.data(), static_cast<int32_t>(FFields.size()));
+}
+
+void TVKSDKHecrCustomItem::BuildFrame(TVKBytes& Out, uint16_t CMD, uint16_t Param, const uint8_t* Data,
+                                      size_t Len) {
+  Len &= 0xFFFF;
+  Out.resize(Len > 0 ? Len + 15 : 13);
+  uint8_t* f = Out.data();
+  f[0] = TVKHecrProtocol::kSign;
+  f[1] = f[2] = f[3] = f[4] = 0;
+  f[5] = static_cast<uint8_t>(CMD >> 8);
+  f[6] = static_cast<uint8_t>(CMD);
+  f[7] = static_cast<uint8_t>(Param >> 8);
+  f[8] = static_cast<uint8_t>(Param);
+  f[9] = 0;
+  f[10] = static_cast<uint8_t>(Len >> 8);
+  f[11] = static_cast<uint8_t>(Len);
+  uint32_t sum = 0;
+  for (int i = 0; i < 12; ++i) sum += f[i];
+  f[12] = static_cast<uint8_t>(sum);
+  if (Len > 0) {
+    std::memcpy(f + 13, Data, Len);
+    uint16_t crc = HecrCrc16(f + 13, Len);
+    f[13 + Len] = static_cast<uint8_t>(crc >> 8);
+    f[14 + Len] = static_cast<uint8_t>(crc);
+  }
+}
+
+bool TVKSDKHecrCustomItem::ReadTableCounts(TVKBytes& Block) {
+  Block.assign(16, 0);
+  const TVKSDKExecParams& p = Params();
+  const TVKSDKSysParams& sp = SysParams();
+  TVKSDKUDPClientClass client(p.Addr, p.Port);
+  TVKBytes request = TVKHecrProtocol::Package(TVKHecrProtocol::kSign, 0, kHecrCountsCmd, 0, 0, nullptr, 0);
+  TVKBytes reply = client.GetData(request, sp.SyncTimeOut, sp.SyncTryCount, p.DebugList.get());
+  TVKHecrHeadInfo head = TVKHecrProtocol::GetHeadInfo(reply);
+  if (head.Sign == 0 || head.CMD != kHecrCountsCmd) return false;
+  // Only the bytes that arrived count, whatever DataLen claims.
+  TVKBytes data = TVKHecrProtocol::GetData(reply);
+  std::memcpy(Block.data(), data.data(), std::min<size_t>(data.size(), Block.size()));
+  return true;
+}
+
+}  // namespace vk
