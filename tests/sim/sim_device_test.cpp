@@ -325,10 +325,8 @@ TEST(SimDevice, PecrAnswersTheM3ProbeAsConfigured) {
 TEST(SimDevice, HandlersAnswerCommandsAndLeaveTheRestToDiscovery) {
   SimNetwork net;
   auto& dev = net.AddHecr(LoopbackAddr(2));
-  dev.AddHandler([](const Bytes& req, const Peer&) -> std::optional<Answers> {
-    const auto f = ParseHecr(req);
-    if (!f || f->cmd != 0x7003) return std::nullopt;
-    return Answers{BuildHecr(0x800E, f->param, {})};
+  dev.AddHecrCommand(0x7003, [](const HecrFrame& f, const Peer&) -> std::optional<Answers> {
+    return Answers{BuildHecr(0x800E, f.param, {})};
   });
   net.Start(false);
 

@@ -129,20 +129,21 @@ void SimDevice::Stop() {
   {
     std::lock_guard lock(mu_);
     stopping_ = true;
+    Wake();
   }
   stopCv_.notify_all();
-  Wake();
   if (thread_.joinable()) thread_.join();
   CloseFd(sock_);
   CloseFd(replySock_);
   CloseFd(altSock_);
+  std::lock_guard lock(mu_);  // Deliver writes the wake pipe under this lock
   CloseFd(wake_[0]);
   CloseFd(wake_[1]);
-  std::lock_guard lock(mu_);
   queue_.clear();
   running_ = false;
 }
 
+// Called with mu_ held.
 void SimDevice::Wake() {
   if (wake_[1] >= 0) {
     const char c = 1;
@@ -176,12 +177,25 @@ void SimDevice::AddHandler(Handler h) {
 }
 
 void SimDevice::Deliver(const Bytes& request, const Peer& from, const Peer& via) {
-  if (!running_) return;
-  {
-    std::lock_guard lock(mu_);
-    queue_.push_back({request, from, via});
-  }
+  std::lock_guard lock(mu_);
+  if (!running_ || stopping_) return;
+  queue_.push_back({request, from, via});
   Wake();
+}
+
+void SimDevice::AddHecrCommand(uint16_t cmd, HecrCommand fn) {
+  AddHandler([cmd, fn = std::move(fn)](const Bytes& req, const Peer& from) -> std::optional<Answers> {
+    const auto frame = ParseHecr(req);
+    if (!frame || frame->cmd != cmd) return std::nullopt;
+    return fn(*frame, from);
+  });
+}
+
+void SimDevice::AddPecrRequest(uint8_t dataType, PecrRequest fn) {
+  AddHandler([dataType, fn = std::move(fn)](const Bytes& req, const Peer& from) -> std::optional<Answers> {
+    if (req.size() < 3 || req[0] != dataType) return std::nullopt;
+    return fn(req, static_cast<uint16_t>(GetLE(req, 1, 2)), from);
+  });
 }
 
 void SimDevice::Run() {

@@ -48,6 +48,12 @@ using Answers = std::vector<Bytes>;
 // handler, then the built-in discovery answer, gets it); otherwise the
 // datagrams to send back (possibly none).
 using Handler = std::function<std::optional<Answers>(const Bytes& request, const Peer& from)>;
+// A handler for one Hecr command; it sees only frames that pass the head
+// sum and CRC checks and carry its CMD.
+using HecrCommand = std::function<std::optional<Answers>(const HecrFrame& request, const Peer& from)>;
+// A handler for one Pecr data type (the request's first byte).
+using PecrRequest =
+    std::function<std::optional<Answers>(const Bytes& request, uint16_t addr, const Peer& from)>;
 
 class SimDevice {
  public:
@@ -83,6 +89,8 @@ class SimDevice {
   // Handlers run on the device's thread, in the order added, before the
   // built-in answers.
   void AddHandler(Handler h);
+  void AddHecrCommand(uint16_t cmd, HecrCommand fn);
+  void AddPecrRequest(uint8_t dataType, PecrRequest fn);
 
   Record& Log() { return record_; }
   const Record& Log() const { return record_; }
