@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "sim/hecr_tables.h"
 #include "sim/sim_device.h"
 
 namespace {
@@ -35,6 +36,9 @@ int main(int argc, char** argv) {
   std::string m3 = "none";
   double duration = 0;
   bool noScan = false, quiet = false;
+  bool noTables = false;
+  uint32_t codePage = 0;
+  int lfCodeLen = -1;
   Faults faults;
 
   app.add_option("--hecr", hecrAddrs, "Address of a Hecr scale (repeatable)");
@@ -48,6 +52,9 @@ int main(int argc, char** argv) {
   app.add_option("--m3", m3, "Pecr answer to the M3 probe")
       ->check(CLI::IsMember({"none", "short", "zero", "nonzero"}));
   app.add_option("--duration", duration, "Stop after this many seconds (0: run until interrupted)");
+  app.add_flag("--no-tables", noTables, "Hecr scales do not keep tables (PLU, clock, counters)");
+  app.add_option("--codepage", codePage, "Code page of Hecr scales' text fields (e.g. 65001)");
+  app.add_option("--lfcode-len", lfCodeLen, "Label-format code length of Hecr scales (8: 8-digit PLU IDs)");
   app.add_flag("--no-scan", noScan, "Do not listen on the segments' .255 addresses");
   app.add_flag("--quiet", quiet, "Do not print datagrams");
   app.add_flag("--silent", faults.silent, "Never answer");
@@ -62,6 +69,7 @@ int main(int argc, char** argv) {
   }
 
   SimNetwork net;
+  std::vector<std::unique_ptr<SimHecrTables>> tables;
   try {
     const uint32_t ver = version.empty() ? 0 : static_cast<uint32_t>(std::stoul(version, nullptr, 0));
     for (const auto& a : hecrAddrs) {
@@ -69,7 +77,10 @@ int main(int argc, char** argv) {
       info.serial = serial;
       if (!name.empty()) info.model = name;
       if (!version.empty()) info.version = static_cast<uint16_t>(ver);
-      net.AddHecr(a, info);
+      if (codePage) info.codePage = codePage;
+      if (lfCodeLen >= 0) info.lfCodeLen = static_cast<uint8_t>(lfCodeLen);
+      auto& d = net.AddHecr(a, info);
+      if (!noTables) tables.push_back(std::make_unique<SimHecrTables>(d));
     }
     for (const auto& a : pecrAddrs) {
       PecrInfo info;
@@ -127,6 +138,7 @@ int main(int argc, char** argv) {
   const auto end = t0 + std::chrono::duration<double>(duration);
   while (!gStop && (duration <= 0 || std::chrono::steady_clock::now() < end))
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  for (auto& t : tables) t->CancelLateAnswers();
   net.Stop();
   return 0;
 }
