@@ -226,10 +226,12 @@ TEST(UdpClient, GetDatasToOneAddressStopsAfterTheFirstAnswer) {
   auto& dev = net.AddHecr(LoopbackAddr(2));
   vemkasim::Faults twice;
   twice.answerTwice = true;
+  twice.delayMs = 200;
   dev.SetFaults(twice);
   net.Start(false);
 
   TVKSDKUDPClientClass client(U(LoopbackAddr(2)), 5002);
+  ChattySender stray(LoopbackAddr(9), client.BindPort(), 10ms);  // not the asked address
   const auto packs = client.GetDatas(DiscoveryRequest(), 3000, nullptr);
   ASSERT_EQ(packs.size(), 1u);
   EXPECT_EQ(packs[0].Addr, U(LoopbackAddr(2)));
