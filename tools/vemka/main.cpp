@@ -4,6 +4,10 @@
 
 #include "host_util.h"
 
+namespace vemka {
+void AddTaskCommands(CLI::App& app, int& status);  // cmd_tasks.cpp
+}
+
 int main(int argc, char** argv) {
   CLI::App app{"vemka: drive Vemka scales from the command line"};
   app.require_subcommand(1);
@@ -21,7 +25,11 @@ int main(int argc, char** argv) {
   exec->add_option("--id", dataID, "DataID")->capture_default_str();
   exec->add_option("--file", file, "data file (a ?codepage suffix selects its code page)")->capture_default_str();
 
+  int taskStatus = -1;
+  vemka::AddTaskCommands(app, taskStatus);
+
   CLI11_PARSE(app, argc, argv);
+  if (taskStatus >= 0) return taskStatus;
 
   if (*exec) {
     uint32_t a = 0;
