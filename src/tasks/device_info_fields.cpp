@@ -62,6 +62,7 @@ std::string_view TrimControlBytes(std::string_view bytes) {
 
 void StoreAnsiName(std::u16string_view text, char* field, size_t maxBytes) {
   TVKBytes bytes = StringToCodePageBytesCut(text, 0, maxBytes);
+  if (bytes.empty()) return;
   std::memcpy(field, bytes.data(), bytes.size() < maxBytes ? bytes.size() : maxBytes);
 }
 
