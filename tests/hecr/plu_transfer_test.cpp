@@ -1,0 +1,618 @@
+// PLU tables to and from a simulated Hecr scale, through the exported
+// functions as a host calls them. The scale here is a small one of the
+// test's own: it stores what it is sent, serves it back, and lets a test
+// bend single answers.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "sim/sim_device.h"
+#include "support/loopback.h"
+#include "support/sdk_loader.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace vemkasim;
+using vk::test::LoopbackAddr;
+
+struct Call {
+  uint32_t code, index, total;
+};
+
+struct Recorder {
+  std::mutex m;
+  std::vector<Call> calls;
+  std::function<void(const Call&)> onCall;
+  static void VEMKA_CALL Cb(uint32_t code, uint32_t index, uint32_t total, void* user) {
+    auto* r = static_cast<Recorder*>(user);
+    {
+      std::lock_guard<std::mutex> g(r->m);
+      r->calls.push_back({code, index, total});
+    }
+    if (r->onCall) r->onCall({code, index, total});
+  }
+  Call Last() {
+    std::lock_guard<std::mutex> g(m);
+    return calls.empty() ? Call{0xFFFFFFFFu, 0, 0} : calls.back();
+  }
+};
+
+// The test INI with its own time-out and try count (the default text
+// already names both).
+std::string Ini(const fs::path& dir, int timeOut, int tryCount, const std::string& more = "") {
+  return "[System]\nSyncTimeOut=" + std::to_string(timeOut) + "\nSyncTryCount=" + std::to_string(tryCount) +
+         "\nGetDeviceTimeOut=200\nGetDeviceTryCount=1\nClearDataTimeOut=300\nClearDataTryCount=2\nDebugDir=" +
+         dir.string() + "\n" + more;
+}
+
+uint64_t ReadBcd(const Bytes& b, size_t at, size_t n) {
+  uint64_t v = 0;
+  for (size_t i = 0; i < n; ++i) v = v * 100 + (b[at + i] >> 4) * 10 + (b[at + i] & 15);
+  return v;
+}
+
+// A scale that keeps its PLU table: 982E stores a record under its ID and
+// acknowledges with 800E echoing Param; 602E serves the record at position
+// Param in ascending ID; 6071 the record of a BCD ID (short reply when
+// absent); 9830 clears; 6033 counts; 7003 sets the clock.
+class PluScale {
+ public:
+  explicit PluScale(HecrInfo info = {}, int host = 2) : addr_(LoopbackAddr(host)), lf8_(info.lfCodeLen == 8) {
+    dev_ = &net_.AddHecr(addr_, info);
+    dev_->AddHecrCommand(0x7003, [](const HecrFrame& f, const Peer&) -> std::optional<Answers> {
+      return Answers{BuildHecr(0x800E, f.param, {})};
+    });
+    dev_->AddHecrCommand(0x982E, [this](const HecrFrame& f, const Peer&) -> std::optional<Answers> {
+      if (downHook) {
+        auto a = downHook(f);
+        if (a) return a;
+      }
+      std::lock_guard<std::mutex> g(mu_);
+      if (f.data.size() == 512) records[IdOf(f.data)] = f.data;
+      return Answers{BuildHecr(0x800E, f.param, {})};
+    });
+    dev_->AddHecrCommand(0x602E, [this](const HecrFrame& f, const Peer&) -> std::optional<Answers> {
+      std::lock_guard<std::mutex> g(mu_);
+      auto it = records.begin();
+      for (size_t i = 0; i < f.param && it != records.end(); ++i) ++it;
+      if (it == records.end()) return Answers{BuildHecr(0x602E, f.param, {})};
+      return Answers{BuildHecr(0x602E, f.param, it->second)};
+    });
+    dev_->AddHecrCommand(0x6071, [this](const HecrFrame& f, const Peer&) -> std::optional<Answers> {
+      std::lock_guard<std::mutex> g(mu_);
+      auto it = f.data.size() == 4 ? records.find(static_cast<uint32_t>(ReadBcd(f.data, 0, 4))) : records.end();
+      if (it == records.end()) return Answers{BuildHecr(0x6071, f.param, {})};
+      return Answers{BuildHecr(0x6071, f.param, it->second)};
+    });
+    dev_->AddHecrCommand(0x9830, [this](const HecrFrame& f, const Peer&) -> std::optional<Answers> {
+      std::lock_guard<std::mutex> g(mu_);
+      records.clear();
+      return Answers{BuildHecr(0x800E, f.param, {})};
+    });
+    dev_->AddHecrCommand(0x6033, [this](const HecrFrame& f, const Peer&) -> std::optional<Answers> {
+      if (!answerCounts) return Answers{};
+      std::lock_guard<std::mutex> g(mu_);
+      Bytes counts(16, 0);
+      counts[0] = static_cast<uint8_t>(records.size() >> 8);
+      counts[1] = static_cast<uint8_t>(records.size());
+      return Answers{BuildHecr(0x6033, f.param, counts)};
+    });
+    net_.Start(false);
+  }
+  ~PluScale() { net_.Stop(); }
+
+  uint32_t IdOf(const Bytes& rec) const {
+    return static_cast<uint32_t>(lf8_ ? ReadBcd(rec, 239, 4) : ReadBcd(rec, 0, 3));
+  }
+  // Every received frame of one command, in arrival order.
+  std::vector<HecrFrame> Frames(uint16_t cmd) const {
+    std::vector<HecrFrame> out;
+    for (const auto& d : dev_->Log().Of(Direction::Received)) {
+      auto f = ParseHecr(d.bytes);
+      if (f && f->cmd == cmd) out.push_back(*f);
+    }
+    return out;
+  }
+  std::map<uint32_t, Bytes> Records() {
+    std::lock_guard<std::mutex> g(mu_);
+    return records;
+  }
+  void Put(const Bytes& rec) {
+    std::lock_guard<std::mutex> g(mu_);
+    records[IdOf(rec)] = rec;
+  }
+  const std::string& Addr() const { return addr_; }
+  SimDevice& Device() { return *dev_; }
+
+  // Returns answers to use instead of the stored-and-acknowledged default.
+  std::function<std::optional<Answers>(const HecrFrame&)> downHook;
+  std::atomic<bool> answerCounts{true};
+
+ private:
+  std::string addr_;
+  bool lf8_;
+  SimNetwork net_;
+  SimDevice* dev_ = nullptr;
+  std::mutex mu_;
+  std::map<uint32_t, Bytes> records;
+};
+
+fs::path WriteFile(const std::string& name, const std::string& utf8) {
+  fs::path p = vktest::TempDir() / name;
+  std::ofstream(p, std::ios::binary) << utf8;
+  return p;
+}
+
+std::string ReadFile(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+std::vector<std::vector<std::string>> ReadTable(const fs::path& p) {
+  std::vector<std::vector<std::string>> rows;
+  std::stringstream ss(ReadFile(p));
+  std::string line;
+  while (std::getline(ss, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty()) continue;
+    std::vector<std::string> cells;
+    size_t start = 0;
+    for (;;) {
+      size_t tab = line.find('\t', start);
+      cells.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
+      if (tab == std::string::npos) break;
+      start = tab + 1;
+    }
+    rows.push_back(cells);
+  }
+  return rows;
+}
+
+uint32_t Exec(vktest::Sdk& sdk, const PluScale& scale, uint32_t procType, uint32_t dataId, int32_t dataType,
+              const std::u16string& file, Recorder* rec = nullptr) {
+  Recorder local;
+  Recorder* r = rec ? rec : &local;
+  return sdk.Sync_ExecTask(vktest::U16(scale.Addr()).c_str(), 5002, 2, procType | dataId << 8, dataType,
+                           file.c_str(), &Recorder::Cb, r);
+}
+
+std::u16string Path16(const fs::path& p) { return vktest::U16(p.string()); }
+
+Bytes Slice(const Bytes& b, size_t at, size_t n) { return Bytes(b.begin() + at, b.begin() + at + n); }
+
+// The whole request of a one-row download, byte for byte, from the record
+// layout: ID BCD at 0, name at 13, price BCD at 138, and the template's
+// barcode type 255 at 135 and flags 60 and 240 at 157 and 158.
+TEST(HecrPlu, SingleRowDownloadSendsTheExactFrame) {
+  auto& sdk = vktest::LoadSdkDefault();
+  PluScale scale;
+  fs::path file = WriteFile("plu.txt", "ID\tName1\tPrice\r\n123\tApple\t12.5\r\n");
+  Recorder r;
+  EXPECT_EQ(Exec(sdk, scale, 0, 0, 0, Path16(file), &r), 0u);
+
+  Bytes rec(512, 0);
+  rec[0] = 0x00, rec[1] = 0x01, rec[2] = 0x23;
+  const char* name = "Apple";
+  for (int i = 0; i < 5; ++i) rec[13 + i] = static_cast<uint8_t>(name[i]);
+  rec[135] = 0xFF;
+  rec[142] = 0x12, rec[143] = 0x50;
+  rec[157] = 0x3C, rec[158] = 0xF0;
+  Bytes expected = {0xAA, 0, 0, 0, 0, 0x98, 0x2E, 0, 0, 0, 0x02, 0x00, 0x72};
+  expected.insert(expected.end(), rec.begin(), rec.end());
+  expected.push_back(0xE2);
+  expected.push_back(0x8B);
+
+  std::vector<Bytes> sent;
+  for (const auto& d : scale.Device().Log().Of(Direction::Received))
+    if (d.bytes.size() > 6 && d.bytes[5] == 0x98 && d.bytes[6] == 0x2E) sent.push_back(d.bytes);
+  ASSERT_EQ(sent.size(), 1u);
+  EXPECT_EQ(Hex(sent[0]), Hex(expected));
+  // The clock is set before the table, and progress ends with (0, 1, 1).
+  std::vector<uint16_t> cmds;
+  for (const auto& d : scale.Device().Log().Of(Direction::Received))
+    if (auto f = ParseHecr(d.bytes); f && f->cmd != 0x7103) cmds.push_back(f->cmd);
+  EXPECT_EQ(cmds, (std::vector<uint16_t>{0x7003, 0x982E}));
+  EXPECT_EQ(r.Last().code, 0u);
+  EXPECT_EQ(r.Last().index, 1u);
+  EXPECT_EQ(r.Last().total, 1u);
+}
+
+TEST(HecrPlu, DownloadSendsRowsInAscendingIdOrder) {
+  auto& sdk = vktest::LoadSdkDefault();
+  PluScale scale;
+  fs::path file = WriteFile("plu.txt", "Name1\tID\nthirty\t30\ntwo\t2\nhundred\t100\n");
+  EXPECT_EQ(Exec(sdk, scale, 0, 0, 0, Path16(file)), 0u);
+  auto frames = scale.Frames(0x982E);
+  ASSERT_EQ(frames.size(), 3u);
+  const uint32_t ids[] = {2, 30, 100};
+  for (uint16_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(frames[i].param, i);
+    EXPECT_EQ(ReadBcd(frames[i].data, 0, 3), ids[i]);
+  }
+}
+
+// Rows the table cannot take are found before the first frame; values a
+// field cannot hold stop the task at their row.
+TEST(HecrPlu, BadRowsAreRefusedWithTheirRowNumber) {
+  auto& sdk = vktest::LoadSdkDefault();
+  PluScale scale;
+  struct Case {
+    const char* text;
+    uint32_t code, index;
+    size_t framesSent;
+  } cases[] = {
+      {"Name1\tPrice\nA\t1\n", 265, 0, 0},                    // no ID column
+      {"ID\tName1\n1\tA\n2\tB\tC\n", 265, 2, 0},              // cell count differs
+      {"ID\tName1\n1\tA\nx\tB\n", 265, 2, 0},                 // not a number
+      {"ID\tName1\n0\tA\n", 265, 1, 0},                       // zero
+      {"ID\tName1\n1\tA\n1234567\tB\n", 265, 2, 0},           // 7 digits in 3 BCD bytes
+      {"ID\tName1\n5\tA\n-3\tB\n", 265, 2, 0},                // negative
+      {"ID\tPrice\n1\t1\n2\t99999999999\n", 267, 2, 1},       // price beyond 12 digits
+      {"ID\tProducedDate\n1\t2024-1-2\n2\tsoon\n", 267, 2, 1},  // not a date
+      {"ID\tLabel1ID\n1\t256\n", 267, 1, 0},                  // one byte
+  };
+  for (const auto& c : cases) {
+    scale.Device().Log().Clear();
+    Recorder r;
+    fs::path file = WriteFile("bad.txt", c.text);
+    EXPECT_EQ(Exec(sdk, scale, 0, 0, 0, Path16(file), &r), c.code) << c.text;
+    EXPECT_EQ(r.Last().index, c.index) << c.text;
+    EXPECT_EQ(scale.Frames(0x982E).size(), c.framesSent) << c.text;
+  }
+}
+
+TEST(HecrPlu, FieldCodecsWriteTheirBytes) {
+  auto& sdk = vktest::LoadSdkDefault();
+  PluScale scale;
+  fs::path file = WriteFile("plu.txt",
+                            "ID\tPrice\tDiscountRate\tUnitID\tPackageWeight\tGroupID\tBarcodeType1\tTax1\n"
+                            "1\t12.345\t5\t4\t1.5\t1234\t\t7.5\n"
+                            "2\t1\t100\t0\t1.5\t7\t9\t0\n"
+                            "3\t1\t-3\t11\t1.25\t0\t9\t0\n");
+  ASSERT_EQ(Exec(sdk, scale, 0, 0, 0, Path16(file)), 0u);
+  auto recs = scale.Records();
+  ASSERT_EQ(recs.size(), 3u);
+  const Bytes& a = recs[1];
+  EXPECT_EQ(Hex(Slice(a, 138, 6)), "00 00 00 00 12 34");  // half to even after scaling
+  EXPECT_EQ(Hex(Slice(a, 177, 2)), "00 05");
+  EXPECT_EQ(Hex(Slice(a, 148, 4)), "00 00 15 00");  // unit 4 weighs in thousandths
+  EXPECT_EQ(a[4], 0x34);
+  EXPECT_EQ(a[243], 0x12);
+  EXPECT_EQ(a[135], 0xFF);  // empty barcode type
+  EXPECT_EQ(Hex(Slice(a, 187, 2)), "07 50");
+  EXPECT_EQ(a[157], 60);
+  EXPECT_EQ(a[158], 240);
+  const Bytes& b = recs[2];
+  EXPECT_EQ(Hex(Slice(b, 177, 2)), "00 00");
+  EXPECT_EQ(Hex(Slice(b, 148, 4)), "00 00 00 02");  // ratio 1: 1.5 rounds to 2
+  EXPECT_EQ(b[4], 0x07);
+  EXPECT_EQ(b[243], 0x00);
+  EXPECT_EQ(b[135], 9);
+  const Bytes& c = recs[3];
+  EXPECT_EQ(Hex(Slice(c, 177, 2)), "00 00");
+  EXPECT_EQ(Hex(Slice(c, 148, 4)), "00 00 00 12");  // unit 11: tenths, 12.5 rounds to 12
+}
+
+TEST(HecrPlu, ForcedValuesOverrideEveryRecord) {
+  auto dir = vktest::TempDir();
+  auto& sdk = vktest::LoadSdk(vktest::DefaultIni(dir, "",
+                                                 "[Function]\nForceBarcode1=7\nForceFlag1=1\nForceFlag2=2\n"
+                                                 "ForceFlag3=3\nForceProducedDateRule=4\nForcePackageDateFrom=5\n"
+                                                 "ForceFreshnessDateFrom=6\nForceValidDateFrom=8\n"));
+  PluScale scale;
+  fs::path file = WriteFile("plu.txt",
+                            "ID\tBarcodeType1\tFlag1\tFlag3\tValidDateFrom\n"
+                            "1\t20\t30\t40\t50\n"
+                            "2\t\t\t\t\n");
+  ASSERT_EQ(Exec(sdk, scale, 0, 0, 0, Path16(file)), 0u);
+  for (auto& [id, rec] : scale.Records()) {
+    EXPECT_EQ(rec[135], 7) << id;
+    EXPECT_EQ(rec[157], 1) << id;
+    EXPECT_EQ(rec[158], 2) << id;
+    EXPECT_EQ(rec[170], 3) << id;
+    EXPECT_EQ(rec[208], 4) << id;
+    EXPECT_EQ(rec[209], 5) << id;
+    EXPECT_EQ(rec[210], 6) << id;
+    EXPECT_EQ(rec[211], 8) << id;
+  }
+}
+
+TEST(HecrPlu, Minus2DeleteRetiresDashedNames) {
+  auto dir = vktest::TempDir();
+  auto& sdk = vktest::LoadSdk(vktest::DefaultIni(dir, "", "[Function]\nMinus2Delete=1\n"));
+  HecrInfo info;
+  info.codePage = 65001;
+  PluScale scale(info);
+  fs::path file = WriteFile("plu.txt", "ID\tName1\tPrice\n1\t---Apple\t3.5\n2\tPear\t4\n");
+  ASSERT_EQ(Exec(sdk, scale, 0, 0, 0, Path16(file)), 0u);
+  auto recs = scale.Records();
+  const std::string retired = "\xE6\xAD\xA4\xE5\x8D\x95\xE5\x93\x81\xE5\xB7\xB2\xE5\x81\x9C\xE5\x94\xAE";
+  EXPECT_EQ(std::string(recs[1].begin() + 13, recs[1].begin() + 13 + retired.size()), retired);
+  EXPECT_EQ(Hex(Slice(recs[1], 138, 6)), "00 00 00 00 00 00");
+  EXPECT_EQ(Hex(Slice(recs[2], 138, 6)), "00 00 00 00 04 00");
+}
+
+TEST(HecrPlu, WeightUsegKeepsWeightsUnscaled) {
+  auto dir = vktest::TempDir();
+  auto& sdk = vktest::LoadSdk(vktest::DefaultIni(dir, "", "[Function]\nWeightUseg=1\n"));
+  PluScale scale;
+  fs::path file = WriteFile("plu.txt", "ID\tUnitID\tPackageWeight\n1\t4\t1.5\n");
+  ASSERT_EQ(Exec(sdk, scale, 0, 0, 0, Path16(file)), 0u);
+  EXPECT_EQ(Hex(Slice(scale.Records()[1], 148, 4)), "00 00 00 02");
+}
+
+TEST(HecrPlu, LabelCodeLength8PlacesTheIdAt239) {
+  auto& sdk = vktest::LoadSdkDefault();
+  HecrInfo info;
+  info.lfCodeLen = 8;
+  PluScale scale(info);
+  fs::path file = WriteFile("plu.txt", "ID\tName1\n12345678\tA\n");
+  ASSERT_EQ(Exec(sdk, scale, 0, 0, 0, Path16(file)), 0u);
+  auto frames = scale.Frames(0x982E);
+  ASSERT_EQ(frames.size(), 1u);
+  EXPECT_EQ(Hex(Slice(frames[0].data, 0, 3)), "00 00 00");
+  EXPECT_EQ(Hex(Slice(frames[0].data, 239, 4)), "12 34 56 78");
+}
+
+TEST(HecrPlu, ChineseMarketScalesTakeSpeedCodesFromNames) {
+  auto& sdk = vktest::LoadSdkDefault();
+  HecrInfo info;
+  info.country = 10;
+  info.codePage = 936;
+  PluScale scale(info);
+  // 苹果 (ping guo) and a row whose own speed code wins.
+  fs::path file = WriteFile("plu.txt",
+                            "ID\tName1\tSpeedCode\n1\t\xE8\x8B\xB9\xE6\x9E\x9C\t\n"
+                            "2\t\xE8\x8B\xB9\xE6\x9E\x9C\tXYZ\n");
+  ASSERT_EQ(Exec(sdk, scale, 0, 0, 0, Path16(file)), 0u);
+  auto recs = scale.Records();
+  EXPECT_EQ(std::string(recs[1].begin() + 250, recs[1].begin() + 252), "PG");
+  EXPECT_EQ(recs[1][252], 0);
+  EXPECT_EQ(std::string(recs[2].begin() + 250, recs[2].begin() + 253), "XYZ");
+}
+
+// Every column down and back up gives the same cells; an empty date stays
+// empty.
+TEST(HecrPlu, RoundTripOfEveryColumnIsExact) {
+  auto& sdk = vktest::LoadSdkDefault();
+  HecrInfo info;
+  info.codePage = 65001;
+  PluScale scale(info);
+  const std::string header =
+      "ID\tDepartmentID\tGroupID\tItemCode\tName1\tName2\tName3\tLabel1ID\tLabel2ID\tBarcodeType1\t"
+      "BarcodeType2\tUnitID\tPrice\tFreshnessDate\tPackageRange\tPackageType\tPackageWeight\tText1ID\t"
+      "Text2ID\tText3ID\tText4ID\tDiscountID\tFlag1\tFlag2\tTareID\tICEValue\tProducedDate\tPackageDays\t"
+      "PackageHours\tFlag3\tOriginID\tDiscountRate\tTareValue\tHalfDiscount\tQuarterDiscount\tTax1\tTax2\t"
+      "ValidDate\tText5ID\tText6ID\tText7ID\tText8ID\tLimitPrice\tTraceabilityCode\tPackagePrice\t"
+      "ProducedDateRule\tPackageDateFrom\tFreshnessDateFrom\tValidDateFrom\tDiscountBeginTime\t"
+      "DiscountEndTime\tDiscountPrice\tDiscountFlag\tMessage1\tUnitPrintName\tMessage2\tLimitMinPrice\t"
+      "SpeedCode\tMemberPrice\tminPackageWeight\tmaxPackageWeight";
+  const std::string row1 =
+      "7\t5\t1234\t1234567890123456\t\xC3\x84pfel rot\tName two\tn3\t1\t2\t7\t8\t4\t12.5\t300\t9\t2\t1.5\t1\t2\t3\t"
+      "4\t3\t60\t240\t6\t7\t2024-3-5 14:07:00\t12\t5\t1\t300\t15\t0.25\t50\t25\t7.5\t19\t10\t5\t6\t7\t8\t"
+      "99.99\t123456\t8.4\t1\t2\t3\t4\t\t2025-12-31 23:59:00\t10\t1\t258\tkg\t3\t1.5\tAPF\t11.25\t0.5\t2";
+  const std::string row2 =
+      "123\t0\t7\t0\t\xE8\x8B\xB9\xE6\x9E\x9C\t\t\t0\t0\t255\t0\t0\t0.01\t0\t0\t0\t0\t0\t0\t0\t0\t0\t0\t0\t"
+      "0\t0\t\t0\t0\t0\t0\t0\t0\t0\t0\t0\t0\t0\t0\t0\t0\t0\t0\t0\t0\t0\t0\t0\t0\t\t\t0\t0\t0\t\t0\t0\t\t0\t0\t0";
+  fs::path down = WriteFile("all.txt", header + "\r\n" + row1 + "\r\n" + row2 + "\r\n");
+  ASSERT_EQ(Exec(sdk, scale, 0, 0, 0, Path16(down)), 0u);
+  fs::path up = vktest::TempDir() / "up.txt";
+  Recorder r;
+  ASSERT_EQ(Exec(sdk, scale, 1, 0, 0, Path16(up), &r), 0u);
+  EXPECT_EQ(r.Last().total, 2u);
+  auto rows = ReadTable(up);
+  ASSERT_EQ(rows.size(), 3u);
+  auto expected = ReadTable(down);
+  EXPECT_EQ(rows[0], expected[0]);
+  EXPECT_EQ(rows[1], expected[1]);
+  EXPECT_EQ(rows[2], expected[2]);
+}
+
+TEST(HecrPlu, UploadOfAListSkipsAbsentPlus) {
+  auto& sdk = vktest::LoadSdkDefault();
+  PluScale scale;
+  fs::path down = WriteFile("plu.txt", "ID\tName1\n1\tA\n5\tE\n7\tG\n");
+  ASSERT_EQ(Exec(sdk, scale, 0, 0, 0, Path16(down)), 0u);
+  fs::path dir = vktest::TempDir();
+  std::ofstream(dir / "want.lst") << "7\r\n 4 \r\n\r\n1\r\n";
+  Recorder r;
+  ASSERT_EQ(Exec(sdk, scale, 1, 1, 0, Path16(dir / "want.txt"), &r), 0u);
+  auto frames = scale.Frames(0x6071);
+  ASSERT_EQ(frames.size(), 3u);
+  EXPECT_EQ(Hex(frames[1].data), "00 00 00 04");
+  auto rows = ReadTable(dir / "want.txt");
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[1][0], "7");
+  EXPECT_EQ(rows[2][0], "1");
+  EXPECT_EQ(r.Last().code, 0u);
+  EXPECT_EQ(r.Last().total, 3u);
+
+  // Without the list file nothing is asked.
+  scale.Device().Log().Clear();
+  EXPECT_EQ(Exec(sdk, scale, 1, 1, 0, Path16(dir / "none.txt")), 264u);
+  EXPECT_TRUE(scale.Frames(0x6071).empty());
+}
+
+TEST(HecrPlu, UploadWithoutTableCountsFails) {
+  auto& sdk = vktest::LoadSdkDefault();
+  PluScale scale;
+  scale.answerCounts = false;
+  fs::path up = vktest::TempDir() / "up.txt";
+  EXPECT_EQ(Exec(sdk, scale, 1, 0, 0, Path16(up)), 266u);
+  EXPECT_TRUE(scale.Frames(0x602E).empty());
+}
+
+TEST(HecrPlu, DeleteClearsOnlyTheWholeTable) {
+  auto& sdk = vktest::LoadSdkDefault();
+  PluScale scale;
+  fs::path down = WriteFile("plu.txt", "ID\n5\n7\n");
+  ASSERT_EQ(Exec(sdk, scale, 0, 0, 0, Path16(down)), 0u);
+  // A list of PLUs must not wipe the table: refused, nothing sent.
+  fs::path list = WriteFile("del.txt", "ID\n5\n");
+  EXPECT_EQ(Exec(sdk, scale, 3, 0, 0, Path16(list)), 261u);
+  EXPECT_TRUE(scale.Frames(0x9830).empty());
+  EXPECT_EQ(scale.Records().size(), 2u);
+  Recorder r;
+  EXPECT_EQ(Exec(sdk, scale, 3, 0, 0, u"*", &r), 0u);
+  EXPECT_EQ(scale.Frames(0x9830).size(), 1u);
+  EXPECT_TRUE(scale.Records().empty());
+  ASSERT_GE(r.calls.size(), 2u);
+  EXPECT_EQ(r.calls[r.calls.size() - 2].code, 1u);
+}
+
+// Operations and tables this library has no item for end with 261 and send
+// no table frame.
+TEST(HecrPlu, UnsupportedOperationsEndWith261) {
+  auto& sdk = vktest::LoadSdkDefault();
+  PluScale scale;
+  fs::path file = WriteFile("t.txt", "ID\n1\n");
+  struct Case {
+    uint32_t procType;
+    int32_t dataType;
+  } cases[] = {{4, 0}, {5, 0}, {0, 1}, {0, 9999}};
+  for (const auto& c : cases) {
+    scale.Device().Log().Clear();
+    EXPECT_EQ(Exec(sdk, scale, c.procType, 0, c.dataType, Path16(file)), 261u) << c.procType << " " << c.dataType;
+    for (const auto& d : scale.Device().Log().Of(Direction::Received)) {
+      auto f = ParseHecr(d.bytes);
+      ASSERT_TRUE(f);
+      EXPECT_TRUE(f->cmd == 0x7003 || f->cmd == 0x7103) << std::hex << f->cmd;
+    }
+  }
+}
+
+// An acknowledgement for an earlier request is not taken for this one: the
+// task listens once more and takes the right one without resending.
+TEST(HecrPlu, WrongParamAcknowledgementIsWaitedPast) {
+  auto& sdk = vktest::LoadSdkDefault();
+  PluScale scale;
+  scale.downHook = [](const HecrFrame& f) -> std::optional<Answers> {
+    if (f.param != 1) return std::nullopt;
+    return Answers{BuildHecr(0x800E, 0, {}), BuildHecr(0x800E, 1, {})};
+  };
+  fs::path file = WriteFile("plu.txt", "ID\n1\n2\n3\n");
+  EXPECT_EQ(Exec(sdk, scale, 0, 0, 0, Path16(file)), 0u);
+  EXPECT_EQ(scale.Frames(0x982E).size(), 3u);
+}
+
+// An answer that arrives after the time-out is still taken, and the stale
+// copy that follows it does not confuse the next request.
+TEST(HecrPlu, LateAcknowledgementIsAccepted) {
+  auto& sdk = vktest::LoadSdkDefault();  // time-out 300 ms, 2 tries
+  PluScale scale;
+  std::atomic<bool> delayed{false};
+  scale.downHook = [&](const HecrFrame& f) -> std::optional<Answers> {
+    if (f.param == 1 && !delayed.exchange(true)) std::this_thread::sleep_for(std::chrono::milliseconds(450));
+    return std::nullopt;
+  };
+  fs::path file = WriteFile("plu.txt", "ID\n1\n2\n3\n");
+  EXPECT_EQ(Exec(sdk, scale, 0, 0, 0, Path16(file)), 0u);
+  EXPECT_EQ(scale.Records().size(), 3u);
+}
+
+TEST(HecrPlu, WrongParamOnlyGivesUpAfterTheTryCount) {
+  auto dir = vktest::TempDir();
+  auto& sdk = vktest::LoadSdk(Ini(dir, 300, 1));
+  PluScale scale;
+  scale.downHook = [](const HecrFrame& f) -> std::optional<Answers> {
+    if (f.param != 1) return std::nullopt;
+    return Answers{BuildHecr(0x800E, 7, {})};
+  };
+  fs::path file = WriteFile("plu.txt", "ID\n1\n2\n3\n");
+  Recorder r;
+  EXPECT_EQ(Exec(sdk, scale, 0, 0, 0, Path16(file), &r), 266u);
+  EXPECT_EQ(r.Last().index, 2u);  // records built so far
+  EXPECT_EQ(r.Last().total, 3u);
+  // One frame for request 1: one send, one late wait, no resend.
+  EXPECT_EQ(scale.Frames(0x982E).size(), 2u);
+}
+
+TEST(HecrPlu, StopBetweenRequestsSendsNoFurtherFrame) {
+  auto dir = vktest::TempDir();
+  auto& sdk = vktest::LoadSdk(Ini(dir, 3000, 2));
+  PluScale scale;
+  scale.downHook = [](const HecrFrame& f) -> std::optional<Answers> {
+    if (f.param == 1) std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    return std::nullopt;
+  };
+  std::string text = "ID\n";
+  for (int i = 1; i <= 10; ++i) text += std::to_string(i) + "\n";
+  fs::path file = WriteFile("plu.txt", text);
+  Recorder r;
+  VKSDK_TASK h = sdk.ExecTask(0x7F000000u | static_cast<uint32_t>(vk::test::LoopbackRange()) << 8 | 2, 5002, 2, 0,
+                              0, Path16(file).c_str(), &Recorder::Cb, &r);
+  ASSERT_NE(h, VKSDK_INVALID_TASK);
+  ASSERT_TRUE(scale.Device().Log().WaitReceived(3, std::chrono::seconds(20)));  // discovery, clock, then frames
+  while (scale.Frames(0x982E).size() < 2) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  sdk.StopTask(h);
+  EXPECT_EQ(scale.Frames(0x982E).size(), 2u);
+  Call last = r.Last();
+  EXPECT_EQ(last.code, 2u);
+  EXPECT_EQ(last.index, 0u);
+  EXPECT_EQ(last.total, 0u);
+}
+
+// Past 65535 requests the 16-bit Param wraps; acknowledgements still match.
+TEST(HecrPlu, SeventyThousandRowsComplete) {
+  auto dir = vktest::TempDir();
+  auto& sdk = vktest::LoadSdk(Ini(dir, 2000, 2, "OutputDebug=0\nOutputLog=0\n"));
+  PluScale scale;
+  std::string text = "ID\tName1\tPrice\n";
+  for (int i = 1; i <= 70000; ++i) text += std::to_string(i) + "\tItem " + std::to_string(i) + "\t1.25\n";
+  fs::path file = WriteFile("big.txt", text);
+  Recorder r;
+  EXPECT_EQ(Exec(sdk, scale, 0, 0, 0, Path16(file), &r), 0u);
+  EXPECT_EQ(r.Last().index, 70000u);
+  EXPECT_EQ(scale.Records().size(), 70000u);
+}
+
+// Offline: text to the scale's binary records in ascending ID order, and
+// back to text.
+TEST(HecrPlu, ConversionWritesRecordsInIdOrderAndReadsThemBack) {
+  auto& sdk = vktest::LoadSdkDefault();
+  fs::path text = WriteFile("plu.txt", "ID\tName1\tPrice\n30\tC\t3\n2\tA\t1\n100\tB\t2\n");
+  fs::path dir = vktest::TempDir();
+  fs::path bin = dir / "plu.bin";
+  const std::u16string info = u"CodePage=1252;LFCodeLen=0;UnitPriceMultiple=100";
+  Recorder r;
+  VKSDK_TASK h = sdk.ExecConvertTask(info.c_str(), 2, 0, 0, Path16(text).c_str(), Path16(bin).c_str(), 0, 0,
+                                     &Recorder::Cb, &r);
+  ASSERT_NE(h, VKSDK_INVALID_TASK);
+  sdk.WaitForTask(h);
+  EXPECT_EQ(r.Last().code, 0u);
+  std::string data = ReadFile(bin);
+  ASSERT_EQ(data.size(), 3u * 512);
+  EXPECT_EQ(data.substr(0, 3), std::string("\x00\x00\x02", 3));
+  EXPECT_EQ(data.substr(512, 3), std::string("\x00\x00\x30", 3));
+  EXPECT_EQ(data.substr(1024, 3), std::string("\x00\x01\x00", 3));
+
+  fs::path back = dir / "back.txt";
+  Recorder r2;
+  h = sdk.ExecConvertTask(info.c_str(), 2, 1, 0, Path16(back).c_str(), Path16(bin).c_str(), 0, 0, &Recorder::Cb,
+                          &r2);
+  ASSERT_NE(h, VKSDK_INVALID_TASK);
+  sdk.WaitForTask(h);
+  EXPECT_EQ(r2.Last().code, 0u);
+  EXPECT_EQ(r2.Last().total, 3u);
+  auto rows = ReadTable(back);
+  ASSERT_EQ(rows.size(), 4u);
+  EXPECT_EQ(rows[1][0], "2");
+  EXPECT_EQ(rows[1][4], "A");
+  EXPECT_EQ(rows[1][12], "1");
+  EXPECT_EQ(rows[3][0], "100");
+}
+
+}  // namespace
