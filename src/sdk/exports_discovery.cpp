@@ -30,9 +30,11 @@ VEMKA_API TVKSDKDeviceInfo* VEMKA_CALL VemkaSDK_GetDeviceInfo(TVKSDKDeviceInfo* 
 
 VEMKA_API VKSDK_BOOL VEMKA_CALL VemkaSDK_GetDevicesInfo(uint32_t Addr, uint32_t Port, uint32_t ProtocolType,
                                                         TVKSDKDeviceInfo* DeviceInfo) {
+  // Nowhere to put the record: the empty result, without asking anyone.
+  if (!DeviceInfo) return 0;
   TVKSDKDeviceInfo local{};
   VemkaSDK_GetDeviceInfo(&local, Addr, Port, ProtocolType);
-  if (DeviceInfo) std::memcpy(DeviceInfo, &local, sizeof(local));
+  std::memcpy(DeviceInfo, &local, sizeof(local));
   return local.ProtocolType != 0 ? 1 : 0;
 }
 
