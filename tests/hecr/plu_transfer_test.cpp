@@ -540,6 +540,21 @@ TEST(HecrPlu, WrongParamOnlyGivesUpAfterTheTryCount) {
   EXPECT_EQ(scale.Frames(0x982E).size(), 2u);
 }
 
+TEST(HecrPlu, NoAnswerEndsWith266AtThatRow) {
+  auto& sdk = vktest::LoadSdkDefault();  // 2 tries
+  PluScale scale;
+  scale.downHook = [](const HecrFrame& f) -> std::optional<Answers> {
+    if (f.param == 1) return Answers{};
+    return std::nullopt;
+  };
+  fs::path file = WriteFile("plu.txt", "ID\n1\n2\n3\n");
+  Recorder r;
+  EXPECT_EQ(Exec(sdk, scale, 0, 0, 0, Path16(file), &r), 266u);
+  EXPECT_EQ(r.Last().index, 2u);
+  EXPECT_EQ(r.Last().total, 3u);
+  EXPECT_EQ(scale.Frames(0x982E).size(), 3u);  // request 0, then request 1 twice
+}
+
 TEST(HecrPlu, StopBetweenRequestsSendsNoFurtherFrame) {
   auto dir = vktest::TempDir();
   auto& sdk = vktest::LoadSdk(Ini(dir, 3000, 2));
