@@ -2,10 +2,12 @@
 #include <CLI/CLI.hpp>
 #include <cstdio>
 
+#include "cmd_discovery.h"
 #include "host_util.h"
 
 namespace vemka {
 void AddTaskCommands(CLI::App& app, int& status);  // cmd_tasks.cpp
+void AddConvertCommand(CLI::App& app, int& status);  // cmd_convert.cpp
 }
 
 int main(int argc, char** argv) {
@@ -27,9 +29,14 @@ int main(int argc, char** argv) {
 
   int taskStatus = -1;
   vemka::AddTaskCommands(app, taskStatus);
+  int convertStatus = -1;
+  vemka::AddConvertCommand(app, convertStatus);
+
+  vemka::AddDiscoveryCommands(app);
 
   CLI11_PARSE(app, argc, argv);
   if (taskStatus >= 0) return taskStatus;
+  if (convertStatus >= 0) return convertStatus;
 
   if (*exec) {
     uint32_t a = 0;
