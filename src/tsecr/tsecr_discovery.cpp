@@ -66,15 +66,17 @@ bool ParseDecimal(std::u16string_view s, uint32_t& out) {
 }  // namespace
 
 uint32_t StrVer2IntVer(std::u16string_view Version) {
+  if (Version.empty()) return 0;
   uint32_t result = 0;
   size_t start = 0;
-  for (int part = 0; part < 4; ++part) {
-    if (start > Version.size()) break;
+  // Part i lands at bit ((3 - i) * 8) mod 32: a fifth part adds to the first.
+  for (uint32_t part = 0;; ++part) {
     size_t dot = Version.find(u'.', start);
     if (dot == std::u16string_view::npos) dot = Version.size();
     uint32_t n = 0;
     if (!ParseDecimal(Version.substr(start, dot - start), n)) n = 0;
-    result += n << (8 * (3 - part));
+    result += n << ((3 - (part & 3)) * 8);
+    if (dot == Version.size()) break;
     start = dot + 1;
   }
   return result;
