@@ -129,6 +129,18 @@ TEST_F(HecrTablesTest, KeysRecordsByTheIdAt239WhenLabelCodesHaveEightDigits) {
   EXPECT_EQ(Ask(Frame(0x6071, 0, {0x12, 0x34, 0x56, 0x78})), Frame(0x6071, 0, r));
 }
 
+TEST_F(HecrTablesTest, IgnoresRequestsThatFailTheFrameCheck) {
+  const Bytes good = Frame(0x982E, 0, PluRecord(0, 0, 0x42, 'q'));
+  Bytes badCrc = good, badSum = good, longer = good;
+  ++badCrc.back();
+  ++badSum[12];
+  longer.push_back(0);  // one byte more than DataLen says
+  for (const Bytes& f : {badCrc, badSum, longer}) EXPECT_TRUE(Ask(f, 300).empty());
+  EXPECT_EQ(tables_->PluCount(), 0u);
+  EXPECT_EQ(Ask(good), Frame(0x800E, 0));
+  EXPECT_EQ(tables_->PluIds(), (std::vector<uint32_t>{42}));
+}
+
 TEST_F(HecrTablesTest, KeepsTheLastClockBytes) {
   EXPECT_TRUE(tables_->LastClock().empty());
   const Bytes clock = {0x26, 0x12, 0x10, 0x13, 0x05, 0x09, 0x00};

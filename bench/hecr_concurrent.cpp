@@ -1,0 +1,90 @@
+// Concurrent PLU downloads: one task per simulated scale, 200 scales on
+// distinct loopback addresses, all started at once. Checks that every task
+// completes and prints the aggregate rate next to a single task's rate.
+//
+//   bench_hecr_concurrent [SCALES] [ROWS]   (default 200 scales, 500 rows each)
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "hecr_bench.h"
+#include "sim/hecr_tables.h"
+#include "sim/sim_device.h"
+
+using namespace hecrbench;
+
+namespace {
+
+// 127.0.251.1 .. 127.0.251.250, then 127.0.254.x: outside the ranges the
+// test programs claim.
+std::string ScaleAddr(uint32_t i) {
+  return i < 250 ? "127.0.251." + std::to_string(i + 1) : "127.0.254." + std::to_string(i - 249);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const uint32_t scales = argc > 1 ? static_cast<uint32_t>(std::strtoul(argv[1], nullptr, 10)) : 200;
+  const uint32_t rows = argc > 2 ? static_cast<uint32_t>(std::strtoul(argv[2], nullptr, 10)) : 500;
+  if (scales == 0 || scales > 500 || rows == 0) {
+    std::fprintf(stderr, "usage: bench_hecr_concurrent [SCALES 1..500] [ROWS]\n");
+    return 2;
+  }
+  try {
+    TempDir tmp;
+    Sdk sdk = LoadSdk(tmp.path);
+
+    std::vector<std::unique_ptr<vemkasim::SimDevice>> devices;
+    std::vector<std::unique_ptr<vemkasim::SimHecrTables>> tables;
+    for (uint32_t i = 0; i < scales; ++i) {
+      vemkasim::HecrInfo info;
+      info.serial = 10000000 + i;
+      devices.push_back(vemkasim::SimDevice::Hecr(ScaleAddr(i), info));
+      tables.push_back(std::make_unique<vemkasim::SimHecrTables>(*devices.back()));
+      devices.back()->Start();
+    }
+    const fs::path file = tmp.path / "plu.txt";
+    WritePluFile(file, 1, rows);
+
+    // One task alone.
+    TaskResult single;
+    const double singleSeconds = RunPluDownload(sdk, ScaleAddr(0), file, single);
+    if (single.code != VKSDK_OK) {
+      std::printf("single download ended with code %u\n", single.code.load());
+      return 1;
+    }
+    tables[0]->ClearPlu();
+
+    // All at once: starting a task waits for the device's information
+    // block, so each one is started (and awaited) from a thread of its own.
+    std::vector<TaskResult> results(scales);
+    std::vector<std::thread> starters;
+    const auto t0 = Clock::now();
+    for (uint32_t i = 0; i < scales; ++i)
+      starters.emplace_back([&, i] { sdk.WaitForTask(StartPluDownload(sdk, ScaleAddr(i), file, results[i])); });
+    for (auto& t : starters) t.join();
+    const double allSeconds = Seconds(Clock::now() - t0);
+    for (auto& d : devices) d->Stop();
+
+    uint32_t ok = 0, complete = 0;
+    for (uint32_t i = 0; i < scales; ++i) {
+      ok += results[i].code == VKSDK_OK;
+      complete += tables[i]->PluCount() == rows;
+      if (results[i].code != VKSDK_OK)
+        std::printf("  scale %s: code %u after %u of %u rows\n", ScaleAddr(i).c_str(), results[i].code.load(),
+                    results[i].done.load(), rows);
+    }
+    std::printf("Hecr PLU downloads, %u scales x %u rows, debug output on\n", scales, rows);
+    std::printf("  tasks finished with code 0: %u of %u; scales holding all %u records: %u\n", ok, scales, rows,
+                complete);
+    std::printf("  single task:      %10.0f rows/s  (%.2f s; %.0f rows/s in its record exchange alone)\n",
+                rows / singleSeconds, singleSeconds, rows / single.TransferSeconds());
+    std::printf("  %u tasks at once: %10.0f rows/s aggregate  (%.2f s, %.1f x the single task)\n", scales,
+                double(rows) * scales / allSeconds, allSeconds, (double(rows) * scales / allSeconds) /
+                (rows / singleSeconds));
+    return ok == scales && complete == scales ? 0 : 1;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "bench_hecr_concurrent: %s\n", e.what());
+    return 2;
+  }
+}
