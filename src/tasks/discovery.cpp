@@ -2,6 +2,7 @@
 #include "tasks/discovery.h"
 
 #include <cstring>
+#include <vector>
 
 #include "pecr/pecr_frame.h"
 #include "runtime/debug_output.h"
