@@ -28,13 +28,16 @@ bool Bin2TxtAccepts(int32_t dataType) {
 }
 
 // Runs one conversion to its end and returns its last code (0xFFFFFFFF when
-// it reported none).
+// it reported none). These two exports may be called without Initialize, so
+// they bracket the task with Initialize and Finalize themselves.
 uint32_t RunConversion(const char* info, uint32_t protocolType, uint32_t procType, int32_t dataType,
                        const char* textFile, const char* binFile, uint32_t outputFileType) {
+  VemkaSDK_Initialize(nullptr);
   vk::sdk::TCallBackParam param;
   VKSDK_TASK h = Convert(FromAnsi(info), protocolType, procType, dataType, FromAnsi(textFile), FromAnsi(binFile), 0,
                          outputFileType, &vk::sdk::ForwardProgress, &param);
   vk::TaskList::Wait(h);
+  VemkaSDK_Finalize();
   return param.nErrorCode;
 }
 

@@ -1,0 +1,331 @@
+// Offline conversion through the exported functions, as a host runs it:
+// text tables to the scale's binary records (raw or as hexadecimal frame
+// lines) and back, with no scale present.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "support/sdk_loader.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// One INI for every test of this program: debug and log output on, so the
+// tests can see that conversions leave no debug or log file.
+vktest::Sdk& Sdk(fs::path* debugDir = nullptr) {
+  static fs::path dir = vktest::TempDir() / "debug";
+  if (debugDir) *debugDir = dir;
+  return vktest::LoadSdk(vktest::DefaultIni(dir, "OutputDebug=1\nOutputLog=2\n"));
+}
+
+std::string ReadAll(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+void WriteAll(const fs::path& p, const std::string& bytes) { std::ofstream(p, std::ios::binary) << bytes; }
+
+// Lines of a file without their CR LF (a UTF-8 byte-order mark is dropped).
+std::vector<std::string> Lines(const fs::path& p) {
+  std::string s = ReadAll(p);
+  if (s.rfind("\xEF\xBB\xBF", 0) == 0) s.erase(0, 3);
+  std::vector<std::string> out;
+  size_t start = 0;
+  while (start < s.size()) {
+    size_t end = s.find('\n', start);
+    if (end == std::string::npos) end = s.size();
+    std::string line = s.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    out.push_back(line);
+    start = end + 1;
+  }
+  return out;
+}
+
+std::vector<std::string> Cells(const std::string& line) {
+  std::vector<std::string> out;
+  size_t start = 0;
+  for (;;) {
+    size_t tab = line.find('\t', start);
+    out.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
+    if (tab == std::string::npos) return out;
+    start = tab + 1;
+  }
+}
+
+std::string Hex(const std::string& bytes) {
+  static const char* kDigits = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned char b : bytes) {
+    out += kDigits[b >> 4];
+    out += kDigits[b & 15];
+  }
+  return out;
+}
+
+// Everything a task reported, in order.
+struct Reports {
+  std::vector<std::tuple<uint32_t, uint32_t, uint32_t>> calls;
+  static void VEMKA_CALL Cb(uint32_t code, uint32_t index, uint32_t total, void* user) {
+    static_cast<Reports*>(user)->calls.emplace_back(code, index, total);
+  }
+  uint32_t Final() const { return calls.empty() ? 0xFFFFFFFFu : std::get<0>(calls.back()); }
+};
+
+// A conversion through the wide export, waited for.
+Reports Convert(const std::u16string& info, uint32_t procType, const fs::path& text, const fs::path& bin,
+                uint32_t auxCodePage = 0, uint32_t outputFileType = 0, const std::u16string& textSuffix = u"") {
+  auto& sdk = Sdk();
+  Reports r;
+  std::u16string t = text.u16string() + textSuffix, b = bin.u16string();
+  VKSDK_TASK h = sdk.ExecConvertTaskW(info.c_str(), 2, procType, 0, t.c_str(), b.c_str(), auxCodePage,
+                                      outputFileType, &Reports::Cb, &r);
+  sdk.WaitForTask(h);
+  return r;
+}
+
+constexpr char kAppleParams[] = "CodePage=1252;LFCodeLen=6;UnitPriceMultiple=100";
+constexpr char kAppleTable[] = "ID\tName1\tPrice\r\n123\tApple\t12.5\r\n";
+
+// The record of the row 123 / Apple / 12.5 on a scale with a 6-digit label
+// code and two price decimals, laid out by hand.
+std::string AppleRecord() {
+  std::string r(512, '\0');
+  r[1] = '\x01', r[2] = '\x23';                     // ID 123, BCD at 0
+  r.replace(13, 5, "Apple");                        // Name1
+  r[135] = '\xFF';                                  // BarcodeType1 default
+  r[142] = '\x12', r[143] = '\x50';                 // Price 1250, BCD at 138..143
+  r[157] = '\x3C', r[158] = '\xF0';                 // Flag1, Flag2 defaults
+  return r;
+}
+
+// Head of the download frame for package index Param (CMD 982E, 512 data
+// bytes) with its sum byte.
+std::string DownloadHead(uint16_t param) {
+  std::string h = {'\xAA', 0, 0, 0, 0, '\x98', '\x2E', static_cast<char>(param >> 8), static_cast<char>(param & 0xFF),
+                   0, '\x02', 0};
+  unsigned sum = 0;
+  for (unsigned char c : h) sum += c;
+  h += static_cast<char>(sum & 0xFF);
+  return h;
+}
+
+TEST(Convert, Txt2BinWritesTheRecordOfEachRow) {
+  auto& sdk = Sdk();
+  fs::path dir = vktest::TempDir(), txt = dir / "plu.txt", bin = dir / "plu.bin";
+  WriteAll(txt, kAppleTable);
+  ASSERT_EQ(sdk.Txt2BinA(kAppleParams, 2, 0, txt.c_str(), bin.c_str(), 0), 0u);
+  EXPECT_EQ(ReadAll(bin), AppleRecord());
+  // The record alone, whatever code page the caller named for the binary file.
+  fs::path bin2 = dir / "plu2.bin";
+  Reports r = Convert(u"CodePage=1252;LFCodeLen=6", 0, txt, bin2, 1200, 0);
+  EXPECT_EQ(r.Final(), 0u);
+  EXPECT_EQ(ReadAll(bin2), AppleRecord());
+}
+
+// With a non-zero output type every frame becomes one line of upper-case
+// hexadecimal digits: head, record and check value.
+TEST(Convert, Txt2BinHexWritesOneLinePerFrame) {
+  auto& sdk = Sdk();
+  fs::path dir = vktest::TempDir(), txt = dir / "plu.txt", hex = dir / "plu.hex";
+  WriteAll(txt, "ID\tName1\tPrice\r\n200\tPear\t3\r\n123\tApple\t12.5\r\n124\tPlum\t1\r\n");
+  ASSERT_EQ(sdk.Txt2BinA(kAppleParams, 2, 0, txt.c_str(), hex.c_str(), 1), 0u);
+  const std::string apple = Hex(DownloadHead(0) + AppleRecord()) + "E28B";
+  ASSERT_EQ(apple.size(), 1054u);
+  ASSERT_EQ(apple.substr(0, 26), "AA00000000982E000000020072");
+  std::string text = ReadAll(hex);
+  std::vector<std::string> lines = Lines(hex);
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(text.substr(0, 1056), apple + "\r\n");
+  // The other rows follow in ID order with the next package indexes.
+  EXPECT_EQ(lines[1].size(), 1054u);
+  EXPECT_EQ(lines[1].substr(0, 26), Hex(DownloadHead(1)));
+  EXPECT_EQ(lines[2].substr(0, 26), Hex(DownloadHead(2)));
+  EXPECT_EQ(lines[2].substr(26 + 26, 8), Hex("Pear"));
+  EXPECT_EQ(text.size(), 3u * 1056u);
+
+  // The lines are written in the binary file's code page, with its mark.
+  fs::path wide = dir / "plu16.hex";
+  EXPECT_EQ(Convert(u"CodePage=1252;LFCodeLen=6", 0, txt, wide, 1200, 1).Final(), 0u);
+  std::string expected = "\xFF\xFE";
+  for (char c : apple + "\r\n") expected += std::string{c, '\0'};
+  EXPECT_EQ(ReadAll(wide).substr(0, expected.size()), expected);
+  EXPECT_EQ(ReadAll(wide).size(), 2u + 3u * 2u * 1056u);
+}
+
+// Text -> binary -> text gives back every cell of the columns the record
+// keeps, in ID order; the parameters text may use "," and any letter case.
+TEST(Convert, RoundTripKeepsTheCells) {
+  fs::path dir = vktest::TempDir(), txt = dir / "in.txt", bin = dir / "plu.bin", back = dir / "back.txt";
+  const std::string header =
+      "ID\tDepartmentID\tGroupID\tItemCode\tName1\tName2\tName3\tLabel1ID\tBarcodeType1\tUnitID\tPrice\t"
+      "PackageWeight\tFlag1\tFlag2\tProducedDate\tDiscountRate\tTax1\tLimitPrice\tTraceabilityCode\tMessage1\t"
+      "UnitPrintName\tSpeedCode\tMemberPrice";
+  const std::vector<std::string> rows = {
+      "30\t7\t1234\t6901234567890\t苹果 Apple\tFuji\t产地：山东\t3\t7\t4\t12.5\t1.5\t61\t241\t2026-3-15 8:05:00\t15\t13\t"
+      "999.99\t12345\t513\tkg\tPG30\t11.2",
+      "2\t1\t5\t1\t鲜牛奶\tMilk\tx\t1\t255\t1\t0.99\t2\t60\t240\t2025-12-1 23:59:00\t0\t6.5\t0\t0\t0\tpc\tPG2\t0",
+      "12345678\t99\t9999\t9999999999999999\tLast\tb\tc\t255\t0\t10\t999999.99\t0.001\t0\t0\t2000-1-1 0:00:00\t99\t"
+      "0.01\t1.01\t999999\t65535\tbox\tZZ\t0.01",
+  };
+  std::string file = header + "\r\n";
+  for (const auto& r : rows) file += r + "\r\n";
+  WriteAll(txt, file);
+
+  Reports down = Convert(u"codepage=936,LFCODELEN=8,unitpricemultiple=1000", 0, txt, bin, 0, 0, u"?65001");
+  ASSERT_EQ(down.Final(), 0u);
+  std::string records = ReadAll(bin);
+  ASSERT_EQ(records.size(), 3u * 512u);
+  // ID 2 first, at 239 as eight BCD digits; its price with three decimals.
+  EXPECT_EQ(Hex(records.substr(239, 4)), "00000002");
+  EXPECT_EQ(Hex(records.substr(138, 6)), "000000000990");
+
+  Reports up = Convert(u"codepage=936,LFCODELEN=8,unitpricemultiple=1000", 1, back, bin, 0, 0, u"?65001");
+  ASSERT_EQ(up.Final(), 0u);
+  EXPECT_EQ(up.calls.back(), std::make_tuple(0u, 3u, 3u));
+  std::vector<std::string> lines = Lines(back);
+  ASSERT_EQ(lines.size(), 4u);
+  std::vector<std::string> outHeader = Cells(lines[0]);
+  std::map<std::string, size_t> column;
+  for (size_t i = 0; i < outHeader.size(); ++i) column[outHeader[i]] = i;
+  const std::vector<std::string> inHeader = Cells(header);
+  const std::vector<size_t> order = {1, 0, 2};  // IDs 2, 30, 12345678
+  for (size_t k = 0; k < order.size(); ++k) {
+    std::vector<std::string> in = Cells(rows[order[k]]), out = Cells(lines[k + 1]);
+    ASSERT_EQ(out.size(), outHeader.size());
+    for (size_t c = 0; c < inHeader.size(); ++c) {
+      ASSERT_TRUE(column.count(inHeader[c])) << inHeader[c];
+      EXPECT_EQ(out[column[inHeader[c]]], in[c]) << "row " << k << " column " << inHeader[c];
+    }
+  }
+}
+
+// Package indexes past 65535 no longer fit the frames' 16-bit Param; the
+// conversion must still carry every record both ways.
+TEST(Convert, LargeTablesKeepEveryRecord) {
+  fs::path dir = vktest::TempDir(), txt = dir / "big.txt", bin = dir / "big.bin", back = dir / "back.txt";
+  const int kRows = 100000;
+  {
+    std::ofstream f(txt, std::ios::binary);
+    f << "ID\tName1\tPrice\r\n";
+    for (int i = kRows; i >= 1; --i) f << i << "\tN" << i << "\t" << i % 1000 << ".25\r\n";
+  }
+  Reports down = Convert(u"", 0, txt, bin);
+  ASSERT_EQ(down.Final(), 0u);
+  EXPECT_EQ(down.calls.back(), std::make_tuple(0u, uint32_t(kRows), uint32_t(kRows)));
+  ASSERT_EQ(fs::file_size(bin), 512u * kRows);
+  {
+    // Record 70000 (past the 16-bit wrap) holds ID 70001.
+    std::ifstream f(bin, std::ios::binary);
+    f.seekg(70000 * 512);
+    std::string rec(512, '\0');
+    f.read(rec.data(), 512);
+    EXPECT_EQ(Hex(rec.substr(239, 4)), "00070001");
+    EXPECT_EQ(rec.substr(13, 6), "N70001");
+  }
+
+  Reports up = Convert(u"", 1, back, bin);
+  ASSERT_EQ(up.Final(), 0u);
+  EXPECT_EQ(up.calls.back(), std::make_tuple(0u, uint32_t(kRows), uint32_t(kRows)));
+  std::vector<std::string> lines = Lines(back);
+  ASSERT_EQ(lines.size(), size_t(kRows) + 1);
+  for (int i = 1; i <= kRows; ++i) {
+    std::vector<std::string> c = Cells(lines[static_cast<size_t>(i)]);
+    ASSERT_GT(c.size(), 12u) << "line " << i;
+    ASSERT_EQ(c[0], std::to_string(i)) << "line " << i;
+    ASSERT_EQ(c[4], "N" + std::to_string(i)) << "line " << i;
+    ASSERT_EQ(c[12], std::to_string(i % 1000) + ".25") << "line " << i;
+  }
+}
+
+// Binary to text counts the packages of the file, the last one possibly
+// short; a short package is no record and ends the task.
+TEST(Convert, Bin2TxtTotalComesFromTheFileSize) {
+  fs::path dir = vktest::TempDir();
+  struct Case {
+    size_t bytes;
+    uint32_t code, index, total;
+    size_t rows;
+  };
+  const Case cases[] = {
+      {0, 0, 0, 0, 0},
+      {1024, 0, 2, 2, 2},
+      {700, 266, 2, 2, 1},
+  };
+  for (const Case& c : cases) {
+    fs::path bin = dir / ("in" + std::to_string(c.bytes) + ".bin"), txt = dir / ("out" + std::to_string(c.bytes) + ".txt");
+    WriteAll(bin, std::string(c.bytes, '\0'));
+    Reports r = Convert(u"", 1, txt, bin);
+    ASSERT_FALSE(r.calls.empty());
+    EXPECT_EQ(r.calls.back(), std::make_tuple(c.code, c.index, c.total)) << c.bytes;
+    EXPECT_EQ(Lines(txt).size(), c.rows + 1) << c.bytes;
+  }
+}
+
+TEST(Convert, FilesThatCannotBeOpenedOrCreated) {
+  fs::path dir = vktest::TempDir();
+  fs::path txt = dir / "plu.txt", bin = dir / "plu.bin", blocker = dir / "file";
+  WriteAll(txt, kAppleTable);
+  WriteAll(blocker, "x");
+  // No text input: 264, and no binary file appears.
+  EXPECT_EQ(Convert(u"", 0, dir / "missing.txt", bin).Final(), 264u);
+  EXPECT_FALSE(fs::exists(bin));
+  // No binary input: 264.
+  EXPECT_EQ(Convert(u"", 1, dir / "out.txt", dir / "missing.bin").Final(), 264u);
+  // An output under a regular file cannot be created: 269.
+  EXPECT_EQ(Convert(u"", 0, txt, blocker / "plu.bin").Final(), 269u);
+  EXPECT_EQ(Convert(u"", 1, blocker / "out.txt", bin).Final(), 269u);
+}
+
+// A data type without a Hecr item ends with 261 (protocol types other than 1
+// convert as Hecr); a PLU file that does not fit the table is refused as in
+// a download.
+TEST(Convert, UnknownTypesAndBadRows) {
+  auto& sdk = Sdk();
+  fs::path dir = vktest::TempDir(), txt = dir / "plu.txt", bin = dir / "zero.bin";
+  WriteAll(bin, std::string(512, '\0'));
+  for (uint32_t protocol : {0u, 2u, 3u}) {
+    Reports r;
+    std::u16string t = txt.u16string(), b = bin.u16string();
+    sdk.WaitForTask(sdk.ExecConvertTaskW(u"", protocol, 1, 9999, t.c_str(), b.c_str(), 0, 0, &Reports::Cb, &r));
+    EXPECT_EQ(r.Final(), 261u) << protocol;
+  }
+
+  WriteAll(txt, "Name1\tPrice\r\nApple\t1\r\n");
+  EXPECT_EQ(sdk.Txt2BinA("", 2, 0, txt.c_str(), (dir / "a.bin").c_str(), 0), 265u);
+  WriteAll(txt, "ID\tName1\r\n1\tApple\textra\r\n");
+  EXPECT_EQ(sdk.Txt2BinA("", 2, 0, txt.c_str(), (dir / "b.bin").c_str(), 0), 265u);
+}
+
+// Conversions write no debug or log file, but the text a binary-to-text
+// conversion produces is copied into the debug directory like an upload.
+TEST(Convert, OnlyTheTextOutputIsCopiedToTheDebugDirectory) {
+  fs::path debugDir;
+  auto& sdk = Sdk(&debugDir);
+  fs::path dir = vktest::TempDir(), txt = dir / "plu.txt", bin = dir / "plu.bin", back = dir / "copied.txt";
+  WriteAll(txt, kAppleTable);
+  ASSERT_EQ(sdk.Txt2BinA(kAppleParams, 2, 0, txt.c_str(), bin.c_str(), 0), 0u);
+  ASSERT_EQ(sdk.Bin2TxtA(kAppleParams, 2, 0, bin.c_str(), back.c_str(), 0), 0u);
+  // Other conversions of this process may have left their copies too; none
+  // may have left a debug or log file.
+  std::vector<fs::path> copies;
+  if (fs::exists(debugDir))
+    for (const auto& e : fs::directory_iterator(debugDir)) {
+      std::string name = e.path().filename().string();
+      EXPECT_EQ(name.find("_debug"), std::string::npos) << name;
+      EXPECT_EQ(name.find("_log"), std::string::npos) << name;
+      if (name.ends_with("_copied.txt")) copies.push_back(e.path());
+    }
+  ASSERT_EQ(copies.size(), 1u);
+  EXPECT_EQ(copies[0].filename().string().rfind("0.0.0.0_", 0), 0u) << copies[0];
+  EXPECT_EQ(ReadAll(copies[0]), ReadAll(back));
+}
+
+}  // namespace
