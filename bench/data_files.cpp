@@ -25,6 +25,8 @@
 #include "data/text_file.h"
 #include "runtime/file_stream.h"
 
+#include "plu_table_file.h"
+
 namespace {
 
 using namespace vk;
@@ -92,73 +94,6 @@ constexpr TVKSDKRAMFieldInfo kPluFields[] = {
 constexpr int32_t kPluFieldCount = sizeof(kPluFields) / sizeof(kPluFields[0]);
 static_assert(FieldsFit(kPluFields, kPluFieldCount, 512));
 
-void WriteTable(const fs::path& p, int rows) {
-  std::ofstream f(p, std::ios::binary);
-  f << "ID\tDepartmentID\tItemCode\tName1\tName2\tName3\tLabel1ID\tLabel2ID\tBarcodeType1\tUnitID\tPrice\t"
-       "FreshnessDate\tPackageWeight\tText1ID\tFlag1\tFlag2\tTareValue\tTax1\tValidDate\tLimitPrice\t"
-       "PackagePrice\tMessage1\tUnitPrintName\tSpeedCode\tMemberPrice\r\n";
-  static const char* kNames[] = {"苹果汁", "鲜牛奶", "五花肉", "Äpfel rot", "西红柿 500g", "Bananen"};
-  std::string line;
-  for (int i = 1; i <= rows; ++i) {
-    const char* name = kNames[i % 6];
-    line.clear();
-    line += std::to_string(i) + "\t" + std::to_string(i % 99 + 1) + "\t" + std::to_string(6900000000000LL + i) +
-            "\t" + name + " " + std::to_string(i) + "\t" + name + "\t产地：山东\t" + std::to_string(i % 5 + 1) +
-            "\t0\t" + std::to_string(i % 10) + "\t" + std::to_string(i % 12 + 1) + "\t" + std::to_string(i % 997) +
-            "." + std::to_string(i % 100) + "\t" + std::to_string(i % 30) + "\t" + std::to_string(i % 7) + ".5\t" +
-            std::to_string(i % 9) + "\t60\t240\t0.015\t13\t" + std::to_string(i % 365) + "\t999.99\t" +
-            std::to_string(i % 50) + ".125\t" + std::to_string(i % 3) + "\tkg\tPG" + std::to_string(i) + "\t" +
-            std::to_string(i % 800) + ".35\r\n";
-    f << line;
-  }
-}
-
-long PeakRssKb() {
-  std::ifstream s("/proc/self/status");
-  std::string key;
-  while (s >> key) {
-    if (key == "VmHWM:") {
-      long kb = 0;
-      s >> kb;
-      return kb;
-    }
-    s.ignore(1 << 16, '\n');
-  }
-  return -1;
-}
-
-void ResetPeakRss() { std::ofstream("/proc/self/clear_refs") << "5"; }
-
-struct Phase {
-  double seconds = 0;
-  long peakKb = 0;
-  uint64_t check = 0;
-  int64_t rows = 0;
-};
-
-template <typename PerRow>
-Phase Run(const fs::path& p, PerRow perRow) {
-  ResetPeakRss();
-  Phase ph;
-  auto t0 = std::chrono::steady_clock::now();
-  auto f = TVKFileStream::OpenRead(p);
-  TVKSDKLinesInfo index = GetFileLinesInfo(*f, 65001);
-  TVKStrings header = SplitString(ReadLineFromFileStream(*f, index[0], 65001), u'\t');
-  TVKIntegers map = GetFieldLineIndexs(header, kPluFields, kPluFieldCount);
-  for (size_t i = 1; i < index.size(); ++i) {
-    TVKStrings row = SplitString(ReadLineFromFileStream(*f, index[i], 65001), u'\t');
-    if (row.size() != header.size()) {
-      std::fprintf(stderr, "row %zu has %zu cells\n", i, row.size());
-      std::exit(1);
-    }
-    ph.check += perRow(row, map);
-    ++ph.rows;
-  }
-  ph.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-  ph.peakKb = PeakRssKb();
-  return ph;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -167,11 +102,12 @@ int main(int argc, char** argv) {
   fs::create_directories(dir);
   fs::path file = dir / "plu.txt";
   auto g0 = std::chrono::steady_clock::now();
-  WriteTable(file, rows);
+  benchtable::WritePluTable(file, rows);
   double gen = std::chrono::duration<double>(std::chrono::steady_clock::now() - g0).count();
   std::printf("file: %d rows, %.1f MB, written in %.2f s\n", rows, fs::file_size(file) / 1e6, gen);
 
-  Phase base = Run(file, [](const TVKStrings& row, const TVKIntegers&) { return row.size(); });
+  benchtable::Phase base = benchtable::ReadTable(file, kPluFields, kPluFieldCount,
+                                                 [](const TVKStrings& row, const TVKIntegers&) { return row.size(); });
 
   BenchItem item;
   TVKCodecContext ctx{936, &item};
@@ -179,11 +115,12 @@ int main(int argc, char** argv) {
   templ[135] = 0xFF;
   TVKBytes rec(512);
   uint64_t failed = 0;
-  Phase enc = Run(file, [&](const TVKStrings& row, const TVKIntegers& map) -> uint64_t {
+  auto encodeRow = [&](const TVKStrings& row, const TVKIntegers& map) -> uint64_t {
     std::memcpy(rec.data(), templ.data(), 512);
     if (!EncodeRow(row, map, kPluFields, kPluFieldCount, ctx, rec.data(), 512)) ++failed;
     return rec[140] + rec[20];
-  });
+  };
+  benchtable::Phase enc = benchtable::ReadTable(file, kPluFields, kPluFieldCount, encodeRow);
 
   // One record decoded back, as a sanity check of the table.
   std::u16string back = RecordToText(rec, kPluFields, kPluFieldCount, ctx);
