@@ -9,6 +9,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <thread>
 #include <vector>
@@ -128,41 +129,48 @@ int main(int argc, char** argv) {
       RunPluDownload(sdk, kScaleAddr, warm, r);
       PlainLoop(200);
     }
-    scale->Log().Clear();
-
-    TaskResult r;
-    const double sdkSeconds = RunPluDownload(sdk, kScaleAddr, file, r);
-    const uint64_t stored = tables.PluReceived();
-    scale->Stop();
-    if (r.code != VKSDK_OK) {
-      std::printf("PLU download ended with code %u after %u of %u rows\n", r.code.load(), r.done.load(), rows);
-      return 1;
-    }
-    const double sdkRate = rows / r.TransferSeconds();
-    const double plainRate = PlainLoop(rows);
-    // The plain client against the simulated scale: ready-made PLU frames,
-    // so the scale's own share of the time shows.
-    scale->Start();
-    std::vector<vemkasim::Bytes> frames(64);
+    std::vector<vemkasim::Bytes> frames(64);  // ready-made PLU frames for the plain client
     for (uint32_t k = 0; k < frames.size(); ++k) {
       vemkasim::Bytes rec(512, 0);
       vemkasim::PutBE(rec, 239, 0x10000000u + k, 4);
       frames[k] = vemkasim::BuildHecr(0x982E, static_cast<uint16_t>(k), rec);
     }
-    const double scaleRate = ClientLoop(kScaleAddr, rows, [&](uint32_t i) -> const vemkasim::Bytes& {
-      return frames[i % frames.size()];
-    });
+
+    // Three rounds, interleaved, keeping each loop's best: the machine is
+    // shared, and a round that lost its core says nothing about the code.
+    double sdkRate = 0, plainRate = 0, scaleRate = 0, exchange = 0, withStart = 0;
+    for (int round = 0; round < 3; ++round) {
+      scale->Log().Clear();
+      TaskResult r;
+      const double total = RunPluDownload(sdk, kScaleAddr, file, r);
+      if (r.code != VKSDK_OK) {
+        std::printf("PLU download ended with code %u after %u of %u rows\n", r.code.load(), r.done.load(), rows);
+        return 1;
+      }
+      if (rows / r.TransferSeconds() > sdkRate) {
+        sdkRate = rows / r.TransferSeconds();
+        exchange = r.TransferSeconds();
+        withStart = total;
+      }
+      plainRate = std::max(plainRate, PlainLoop(rows));
+      // The plain client against the simulated scale shows the scale's own share.
+      scaleRate = std::max(scaleRate, ClientLoop(kScaleAddr, rows, [&](uint32_t i) -> const vemkasim::Bytes& {
+                             return frames[i % frames.size()];
+                           }));
+    }
+    const uint64_t received = tables.PluReceived();
     scale->Stop();
 
-    std::printf("Hecr PLU download, %u rows, debug output %s\n", rows, debug ? "on" : "off");
+    std::printf("Hecr PLU download, %u rows, debug output %s, best of 3 rounds\n", rows, debug ? "on" : "off");
     std::printf("  SDK download to the simulated scale: %10.0f rows/s  (%.2f s of record exchange, %.2f s with the "
-                "task start; %llu records received)\n",
-                sdkRate, r.TransferSeconds(), sdkSeconds, static_cast<unsigned long long>(stored));
+                "task start)\n",
+                sdkRate, exchange, withStart);
     std::printf("  plain UDP request/acknowledge loop:  %10.0f round trips/s (527-byte request, 13-byte answer)\n",
                 plainRate);
     std::printf("  plain client to the simulated scale: %10.0f round trips/s (ready-made PLU frames)\n", scaleRate);
     std::printf("  SDK rate / plain rate:               %10.1f %%  (goal: at least 80 %%)\n",
                 100.0 * sdkRate / plainRate);
+    std::printf("  records the scale received in all:   %10llu\n", static_cast<unsigned long long>(received));
   } catch (const std::exception& e) {
     std::fprintf(stderr, "bench_hecr_download_rate: %s\n", e.what());
     return 2;
