@@ -354,6 +354,24 @@ TEST(HecrPlu, WeightUsegKeepsWeightsUnscaled) {
   EXPECT_EQ(Hex(Slice(scale.Records()[1], 148, 4)), "00 00 00 02");
 }
 
+TEST(HecrPlu, ExpandName1GivesName1EightyBytes) {
+  auto dir = vktest::TempDir();
+  auto& sdk = vktest::LoadSdk(vktest::DefaultIni(dir, "", "[Function]\nExpandName1=1\n"));
+  PluScale scale;
+  const std::string longName(70, 'N');
+  fs::path file = WriteFile("plu.txt", "ID\tName1\tName2\n1\t" + longName + "\tignored\n");
+  ASSERT_EQ(Exec(sdk, scale, 0, 0, 0, Path16(file)), 0u);
+  Bytes rec = scale.Records()[1];
+  EXPECT_EQ(std::string(rec.begin() + 13, rec.begin() + 83), longName);
+  EXPECT_EQ(rec[83], 0);
+  fs::path up = vktest::TempDir() / "up.txt";
+  ASSERT_EQ(Exec(sdk, scale, 1, 0, 0, Path16(up)), 0u);
+  auto rows = ReadTable(up);
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[1][4], longName);
+  EXPECT_EQ(rows[1][5], "");
+}
+
 TEST(HecrPlu, LabelCodeLength8PlacesTheIdAt239) {
   auto& sdk = vktest::LoadSdkDefault();
   HecrInfo info;
@@ -628,6 +646,26 @@ TEST(HecrPlu, ConversionWritesRecordsInIdOrderAndReadsThemBack) {
   EXPECT_EQ(rows[1][4], "A");
   EXPECT_EQ(rows[1][12], "1");
   EXPECT_EQ(rows[3][0], "100");
+}
+
+// Package indexes past 65535 still match their acknowledgements offline.
+TEST(HecrPlu, ConversionKeepsEveryRecordPast65536) {
+  auto dir = vktest::TempDir();
+  auto& sdk = vktest::LoadSdk(Ini(dir, 300, 2, "OutputDebug=0\nOutputLog=0\n"));
+  std::string text = "ID\n";
+  for (int i = 1; i <= 70000; ++i) text += std::to_string(i) + "\n";
+  fs::path src = WriteFile("big.txt", text);
+  fs::path bin = vktest::TempDir() / "big.bin";
+  Recorder r;
+  VKSDK_TASK h = sdk.ExecConvertTask(u"LFCodeLen=0", 2, 0, 0, Path16(src).c_str(), Path16(bin).c_str(), 0, 0,
+                                     &Recorder::Cb, &r);
+  ASSERT_NE(h, VKSDK_INVALID_TASK);
+  sdk.WaitForTask(h);
+  EXPECT_EQ(r.Last().code, 0u);
+  EXPECT_EQ(r.Last().index, 70000u);
+  std::string data = ReadFile(bin);
+  ASSERT_EQ(data.size(), 70000u * 512);
+  EXPECT_EQ(data.substr(65536u * 512, 3), std::string("\x06\x55\x37", 3));  // ID 65537
 }
 
 }  // namespace

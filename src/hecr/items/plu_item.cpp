@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <limits>
 
+#include "data/codepage.h"
 #include "data/numbers.h"
 #include "data/sysdata.h"
 #include "hecr/hecr_protocol.h"
@@ -377,6 +378,27 @@ int32_t TVKSDKHecrPLUItem::FirstColumnOf(int32_t field) const {
   return -1;
 }
 
+void TVKSDKHecrPLUItem::ReadLine(size_t n) {
+  constexpr size_t kWindow = 64 * 1024;
+  TVKSDKExecParams& p = Params();
+  FLine.clear();
+  const TVKSDKLineInfo& li = FImportLinesInfo[n];
+  if (li.Count <= 0 || li.Offset < 0 || !p.FileStream) return;
+  const int64_t begin = li.Offset, end = begin + li.Count;
+  if (begin < FWindowStart || end > FWindowStart + static_cast<int64_t>(FWindow.size())) {
+    FWindow.resize(std::max<size_t>(kWindow, static_cast<size_t>(li.Count)));
+    FWindowStart = begin;
+    size_t got = p.FileStream->Seek(begin) ? p.FileStream->Read(FWindow.data(), FWindow.size()) : 0;
+    FWindow.resize(got);
+    if (end > FWindowStart + static_cast<int64_t>(got)) return;
+  }
+  AppendCodePageString(FWindow.data() + (begin - FWindowStart), static_cast<size_t>(li.Count), p.FileCodePage,
+                       FLine);
+  if (FLine.find_first_of(u"\r\n") != std::u16string::npos)
+    FLine.erase(std::remove_if(FLine.begin(), FLine.end(), [](char16_t c) { return c == u'\r' || c == u'\n'; }),
+                FLine.end());
+}
+
 void TVKSDKHecrPLUItem::SplitLine() {
   FCells.clear();
   std::u16string_view s(FLine);
@@ -432,7 +454,7 @@ bool TVKSDKHecrPLUItem::CheckDownloadFile() {
   FPluIdList.reserve(static_cast<size_t>(FTotal));
   char buf[160];
   for (int32_t r = 0; r < FTotal; ++r) {
-    FLine = ReadLineFromFileStream(*p.FileStream, FImportLinesInfo[static_cast<size_t>(r) + 1], p.FileCodePage);
+    ReadLine(static_cast<size_t>(r) + 1);
     SplitLine();
     if (FCells.size() != FHeaderCells) {
       std::snprintf(buf, sizeof buf, "Mismatch Row 1:%d   Column Count %d:%d", r + 2,
@@ -486,13 +508,12 @@ bool TVKSDKHecrPLUItem::ReadIdList() {
 }
 
 bool TVKSDKHecrPLUItem::GetDownSendData(int32_t Index, TVKBytes& Data) {
-  TVKSDKExecParams& p = Params();
   if (Index >= FTotal || static_cast<size_t>(Index) >= FPluIdList.size()) {
     DoProgress(VKSDK_OK, static_cast<uint32_t>(Index), static_cast<uint32_t>(FTotal));
     return false;
   }
   const int32_t row = FPluIdList[static_cast<size_t>(Index)].Row;
-  FLine = ReadLineFromFileStream(*p.FileStream, FImportLinesInfo[static_cast<size_t>(row) + 1], p.FileCodePage);
+  ReadLine(static_cast<size_t>(row) + 1);
   SplitLine();
   if (FCells.size() != FHeaderCells) return Fail(VKSDK_ERR_FILE_FORMAT, static_cast<uint32_t>(Index) + 1);
 
