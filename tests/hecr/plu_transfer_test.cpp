@@ -10,12 +10,14 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "sim/hecr_tables.h"
 #include "sim/sim_device.h"
 #include "support/loopback.h"
 #include "support/sdk_loader.h"
@@ -62,59 +64,23 @@ uint64_t ReadBcd(const Bytes& b, size_t at, size_t n) {
   return v;
 }
 
-// A scale that keeps its PLU table: 982E stores a record under its ID and
-// acknowledges with 800E echoing Param; 602E serves the record at position
-// Param in ascending ID; 6071 the record of a BCD ID (short reply when
-// absent); 9830 clears; 6033 counts; 7003 sets the clock.
+// The simulated scale with its PLU table, plus a hook that may answer a
+// download request in its place (to bend single answers).
 class PluScale {
  public:
-  explicit PluScale(HecrInfo info = {}, int host = 2) : addr_(LoopbackAddr(host)), lf8_(info.lfCodeLen == 8) {
+  explicit PluScale(HecrInfo info = {}, int host = 2) : addr_(LoopbackAddr(host)) {
     dev_ = &net_.AddHecr(addr_, info);
-    dev_->AddHecrCommand(0x7003, [](const HecrFrame& f, const Peer&) -> std::optional<Answers> {
-      return Answers{BuildHecr(0x800E, f.param, {})};
+    dev_->AddHecrCommand(kHecrPluDownload, [this](const HecrFrame& f, const Peer&) -> std::optional<Answers> {
+      return downHook ? downHook(f) : std::nullopt;
     });
-    dev_->AddHecrCommand(0x982E, [this](const HecrFrame& f, const Peer&) -> std::optional<Answers> {
-      if (downHook) {
-        auto a = downHook(f);
-        if (a) return a;
-      }
-      std::lock_guard<std::mutex> g(mu_);
-      if (f.data.size() == 512) records[IdOf(f.data)] = f.data;
-      return Answers{BuildHecr(0x800E, f.param, {})};
-    });
-    dev_->AddHecrCommand(0x602E, [this](const HecrFrame& f, const Peer&) -> std::optional<Answers> {
-      std::lock_guard<std::mutex> g(mu_);
-      auto it = records.begin();
-      for (size_t i = 0; i < f.param && it != records.end(); ++i) ++it;
-      if (it == records.end()) return Answers{BuildHecr(0x602E, f.param, {})};
-      return Answers{BuildHecr(0x602E, f.param, it->second)};
-    });
-    dev_->AddHecrCommand(0x6071, [this](const HecrFrame& f, const Peer&) -> std::optional<Answers> {
-      std::lock_guard<std::mutex> g(mu_);
-      auto it = f.data.size() == 4 ? records.find(static_cast<uint32_t>(ReadBcd(f.data, 0, 4))) : records.end();
-      if (it == records.end()) return Answers{BuildHecr(0x6071, f.param, {})};
-      return Answers{BuildHecr(0x6071, f.param, it->second)};
-    });
-    dev_->AddHecrCommand(0x9830, [this](const HecrFrame& f, const Peer&) -> std::optional<Answers> {
-      std::lock_guard<std::mutex> g(mu_);
-      records.clear();
-      return Answers{BuildHecr(0x800E, f.param, {})};
-    });
-    dev_->AddHecrCommand(0x6033, [this](const HecrFrame& f, const Peer&) -> std::optional<Answers> {
-      if (!answerCounts) return Answers{};
-      std::lock_guard<std::mutex> g(mu_);
-      Bytes counts(16, 0);
-      counts[0] = static_cast<uint8_t>(records.size() >> 8);
-      counts[1] = static_cast<uint8_t>(records.size());
-      return Answers{BuildHecr(0x6033, f.param, counts)};
-    });
+    tables_ = std::make_unique<SimHecrTables>(*dev_);
     net_.Start(false);
   }
-  ~PluScale() { net_.Stop(); }
-
-  uint32_t IdOf(const Bytes& rec) const {
-    return static_cast<uint32_t>(lf8_ ? ReadBcd(rec, 239, 4) : ReadBcd(rec, 0, 3));
+  ~PluScale() {
+    tables_->CancelLateAnswers();
+    net_.Stop();
   }
+
   // Every received frame of one command, in arrival order.
   std::vector<HecrFrame> Frames(uint16_t cmd) const {
     std::vector<HecrFrame> out;
@@ -124,28 +90,24 @@ class PluScale {
     }
     return out;
   }
-  std::map<uint32_t, Bytes> Records() {
-    std::lock_guard<std::mutex> g(mu_);
-    return records;
-  }
-  void Put(const Bytes& rec) {
-    std::lock_guard<std::mutex> g(mu_);
-    records[IdOf(rec)] = rec;
+  std::map<uint32_t, Bytes> Records() const {
+    std::map<uint32_t, Bytes> out;
+    for (uint32_t id : tables_->PluIds()) out[id] = *tables_->PluRecord(id);
+    return out;
   }
   const std::string& Addr() const { return addr_; }
   SimDevice& Device() { return *dev_; }
+  SimHecrTables& Tables() { return *tables_; }
 
-  // Returns answers to use instead of the stored-and-acknowledged default.
+  // Answers to use instead of the table's store-and-acknowledge; set before
+  // a task starts.
   std::function<std::optional<Answers>(const HecrFrame&)> downHook;
-  std::atomic<bool> answerCounts{true};
 
  private:
   std::string addr_;
-  bool lf8_;
   SimNetwork net_;
   SimDevice* dev_ = nullptr;
-  std::mutex mu_;
-  std::map<uint32_t, Bytes> records;
+  std::unique_ptr<SimHecrTables> tables_;
 };
 
 fs::path WriteFile(const std::string& name, const std::string& utf8) {
@@ -467,7 +429,9 @@ TEST(HecrPlu, UploadOfAListSkipsAbsentPlus) {
 TEST(HecrPlu, UploadWithoutTableCountsFails) {
   auto& sdk = vktest::LoadSdkDefault();
   PluScale scale;
-  scale.answerCounts = false;
+  HecrCommandFaults silent;
+  silent.drop = -1;
+  scale.Tables().SetFaults(kHecrTableCounts, silent);
   fs::path up = vktest::TempDir() / "up.txt";
   EXPECT_EQ(Exec(sdk, scale, 1, 0, 0, Path16(up)), 266u);
   EXPECT_TRUE(scale.Frames(0x602E).empty());
