@@ -123,11 +123,17 @@ TEST(Convert, Txt2BinWritesTheRecordOfEachRow) {
   WriteAll(txt, kAppleTable);
   ASSERT_EQ(sdk.Txt2BinA(kAppleParams, 2, 0, txt.c_str(), bin.c_str(), 0), 0u);
   EXPECT_EQ(ReadAll(bin), AppleRecord());
-  // The record alone, whatever code page the caller named for the binary file.
-  fs::path bin2 = dir / "plu2.bin";
-  Reports r = Convert(u"CodePage=1252;LFCodeLen=6", 0, txt, bin2, 1200, 0);
-  EXPECT_EQ(r.Final(), 0u);
-  EXPECT_EQ(ReadAll(bin2), AppleRecord());
+  // The record alone, whatever code page the caller named for the binary
+  // file; protocol types other than 1 convert as Hecr.
+  for (uint32_t protocol : {0u, 3u}) {
+    fs::path bin2 = dir / ("plu" + std::to_string(protocol) + ".bin");
+    std::u16string t = txt.u16string(), b = bin2.u16string();
+    Reports r;
+    sdk.WaitForTask(sdk.ExecConvertTaskW(u"CodePage=1252;LFCodeLen=6", protocol, 0, 0, t.c_str(), b.c_str(), 1200, 0,
+                                         &Reports::Cb, &r));
+    EXPECT_EQ(r.Final(), 0u) << protocol;
+    EXPECT_EQ(ReadAll(bin2), AppleRecord()) << protocol;
+  }
 }
 
 // With a non-zero output type every frame becomes one line of upper-case
@@ -260,7 +266,8 @@ TEST(Convert, Bin2TxtTotalComesFromTheFileSize) {
       {700, 266, 2, 2, 1},
   };
   for (const Case& c : cases) {
-    fs::path bin = dir / ("in" + std::to_string(c.bytes) + ".bin"), txt = dir / ("out" + std::to_string(c.bytes) + ".txt");
+    const std::string n = std::to_string(c.bytes);
+    fs::path bin = dir / ("in" + n + ".bin"), txt = dir / ("out" + n + ".txt");
     WriteAll(bin, std::string(c.bytes, '\0'));
     Reports r = Convert(u"", 1, txt, bin);
     ASSERT_FALSE(r.calls.empty());
