@@ -116,6 +116,52 @@ class TVKSDKHecrCustomItem {
   // One upload line from one record, with this item's field table.
   std::u16string RecordToText(const uint8_t* Data, size_t Size, uint32_t CodePage, int32_t BaseOffset = 0);
   std::u16string FieldsHeaderLine() const;
+  TVKCodecContext CodecContext() { return TVKCodecContext{DeviceCodePage(), this}; }
+
+  // ---- Streaming downloads: one record per row, built when its frame is due.
+  // Indexes the task's file under the task lock and maps its header to the
+  // field table; FTotal = number of data rows.
+  void IndexStreamingFile();
+  // Reads indexed line n into FLine through a window of the file, so rows
+  // read in file order cost no seek each; SplitLine cuts it into FCells.
+  void ReadLine(size_t n);
+  void SplitLine();
+  // Applies every mapped cell of FCells, left to right, to Record. False
+  // when a cell cannot be encoded; FailedColumn names its column.
+  bool ImportCells(uint8_t* Record, const TVKCodecContext& Ctx, size_t& FailedColumn);
+  // 800E echoing the index moves on; 800E for another index, or any other
+  // answer with data, is not this request's; no answer at all is 266.
+  TVKSDKHecrRecvCheck StreamingDownRecv(int32_t Index, const TVKBytes& Data);
+
+  // ---- Whole-table downloads: every record prepared in Create.
+  // Reads the whole file, places rows by Def.OrderFieldName (rows Start ..
+  // Start + Count - 1) when Count > 0, builds the records and cuts them into
+  // packages. A cell that cannot be encoded is reported (267, its row) by
+  // the first WholeTableDownSend.
+  void PrepareWholeTable(const TVKSDKRAMDefineInfo& Def, int32_t Start, int32_t Count, bool ClearTail);
+  bool WholeTableDownSend(int32_t Index, TVKBytes& Data, uint16_t CMD);
+  TVKSDKHecrRecvCheck WholeTableDownRecv(int32_t Index, const TVKBytes& Data);
+
+  // ---- Uploads.
+  // The upload file's first line: the field names.
+  void WriteUploadHeader();
+  bool WriteTextLine(std::u16string_view Line);
+  // A request with CMD, Param = Index and the optional data; reports (0,
+  // ..) and returns false once the table is complete (streaming: Index has
+  // reached FTotal; whole table: FDataIndex has).
+  bool UploadSend(int32_t Index, TVKBytes& Data, uint16_t CMD, bool Streaming, const uint8_t* Extra = nullptr,
+                  size_t ExtraLen = 0);
+  // Whole-table reply: every record of RecordLen bytes in it becomes a line
+  // until FTotal lines are written.
+  TVKSDKHecrRecvCheck WholeTableUpRecv(int32_t Index, const TVKBytes& Data, uint16_t CMD, int32_t RecordLen);
+
+  // ---- Deletes: one request, acknowledged with 800E echoing the index.
+  bool DeleteSend(int32_t Index, TVKBytes& Data, uint16_t CMD);
+  TVKSDKHecrRecvCheck DeleteRecv(int32_t Index, const TVKBytes& Data, bool RetryWrongParam);
+
+  // The data part of a reply, never past the bytes that arrived whatever
+  // DataLen claims.
+  static size_t ReplyDataSize(const TVKBytes& Data);
 
   TVKSDKHecrItemGetSendData FGetSendData = nullptr;
   TVKSDKHecrItemSetRecvData FSetRecvData = nullptr;
@@ -126,7 +172,20 @@ class TVKSDKHecrCustomItem {
   int32_t FTotal = 0;
   int32_t FDataIndex = 0;
 
+  // Streaming state.
+  TVKSDKLinesInfo FImportLinesInfo;
+  size_t FHeaderCells = 0;
+  std::u16string FLine;
+  std::vector<std::u16string_view> FCells;
+  // Whole-table state.
+  TVKBytesDynArray FImportDatas;
+  int32_t FRecordCount = 0;
+  int32_t FRecordsPerPackage = 1;
+  uint32_t FPendingError = 0, FPendingIndex = 0;
+
  private:
+  TVKBytes FWindow;
+  int64_t FWindowStart = 0;
   bool FReportedUnsupported = false;
   TVKSDKHecrRecvCheck Unsupported();
 };

@@ -316,17 +316,7 @@ void TVKSDKHecrPLUItem::Create() {
   switch (p.ProcType) {
     case 0: {
       n_CMD = kDownCmd;
-      if (p.FileStream) {
-        TVKLockGuard guard(FHecrProtocol->GetLock());
-        FImportLinesInfo = GetFileLinesInfo(*p.FileStream, p.FileCodePage);
-      }
-      FTotal = FImportLinesInfo.empty() ? 0 : static_cast<int32_t>(FImportLinesInfo.size()) - 1;
-      if (!FImportLinesInfo.empty()) {
-        FLine = ReadLineFromFileStream(*p.FileStream, FImportLinesInfo[0], p.FileCodePage);
-        TVKStrings header = SplitString(FLine, u'\t');
-        FHeaderCells = header.size();
-        FImportFieldIndexs = GetFieldLineIndexs(header, FFields.data(), static_cast<int32_t>(FFields.size()));
-      }
+      IndexStreamingFile();
       // The template every record starts from.
       FDefData.assign(kRecordSize, 0);
       TVKCodecContext ctx{FCodePage, this};
@@ -349,7 +339,7 @@ void TVKSDKHecrPLUItem::Create() {
     }
     case 1: {
       n_CMD = p.DataID == 1 ? kUpByIdCmd : kUpCmd;
-      if (p.FileStream) WriteLineToFileStream(*p.FileStream, FieldsHeaderLine(), p.FileCodePage);
+      WriteUploadHeader();
       if (!p.isConvert) {
         TVKBytes counts;
         FCountsAnswered = ReadTableCounts(counts);
@@ -376,43 +366,6 @@ int32_t TVKSDKHecrPLUItem::FirstColumnOf(int32_t field) const {
   for (size_t c = 0; c < FImportFieldIndexs.size(); ++c)
     if (FImportFieldIndexs[c] == field) return static_cast<int32_t>(c);
   return -1;
-}
-
-void TVKSDKHecrPLUItem::ReadLine(size_t n) {
-  constexpr size_t kWindow = 64 * 1024;
-  TVKSDKExecParams& p = Params();
-  FLine.clear();
-  const TVKSDKLineInfo& li = FImportLinesInfo[n];
-  if (li.Count <= 0 || li.Offset < 0 || !p.FileStream) return;
-  const int64_t begin = li.Offset, end = begin + li.Count;
-  if (begin < FWindowStart || end > FWindowStart + static_cast<int64_t>(FWindow.size())) {
-    FWindow.resize(std::max<size_t>(kWindow, static_cast<size_t>(li.Count)));
-    FWindowStart = begin;
-    size_t got = p.FileStream->Seek(begin) ? p.FileStream->Read(FWindow.data(), FWindow.size()) : 0;
-    FWindow.resize(got);
-    if (end > FWindowStart + static_cast<int64_t>(got)) return;
-  }
-  AppendCodePageString(FWindow.data() + (begin - FWindowStart), static_cast<size_t>(li.Count), p.FileCodePage,
-                       FLine);
-  if (FLine.find_first_of(u"\r\n") != std::u16string::npos)
-    FLine.erase(std::remove_if(FLine.begin(), FLine.end(), [](char16_t c) { return c == u'\r' || c == u'\n'; }),
-                FLine.end());
-}
-
-void TVKSDKHecrPLUItem::SplitLine() {
-  FCells.clear();
-  std::u16string_view s(FLine);
-  if (s.empty()) return;
-  size_t start = 0;
-  for (;;) {
-    size_t tab = s.find(u'\t', start);
-    if (tab == std::u16string_view::npos) {
-      FCells.push_back(s.substr(start));
-      return;
-    }
-    FCells.push_back(s.substr(start, tab - start));
-    start = tab + 1;
-  }
 }
 
 bool TVKSDKHecrPLUItem::isHandled(TVKSDKUDPClientClass*) {
@@ -535,21 +488,13 @@ bool TVKSDKHecrPLUItem::GetDownSendData(int32_t Index, TVKBytes& Data) {
   std::memcpy(FRecord.data(), FDefData.data(), kRecordSize);
   uint8_t* rec = FRecord.data();
   TVKCodecContext ctx{FCodePage, this};
-  for (size_t c = 0; c < FCells.size() && c < FImportFieldIndexs.size(); ++c) {
-    const int32_t fi = FImportFieldIndexs[c];
-    if (fi < 0) continue;
-    const TVKSDKRAMFieldInfo& f = FFields[static_cast<size_t>(fi)];
-    bool ok = true;
-    if (f.ImportFun1)
-      ok = f.ImportFun1(ctx, FCells[c], rec + f.Offset, f.Size, rec + f.Offset1, f.Size1);
-    else if (f.ImportFun)
-      ok = f.ImportFun(ctx, FCells[c], rec + f.Offset, f.Size);
-    if (!ok) {
-      char buf[96];
-      std::snprintf(buf, sizeof buf, " cannot be encoded at row %d", row + 2);
-      WriteDebug(std::u16string(f.ImportName) + u" value " + std::u16string(FCells[c]) + Widen(buf));
-      return Fail(VKSDK_ERR_ENCODE, static_cast<uint32_t>(Index) + 1);
-    }
+  size_t failed = 0;
+  if (!ImportCells(rec, ctx, failed)) {
+    const TVKSDKRAMFieldInfo& f = FFields[static_cast<size_t>(FImportFieldIndexs[failed])];
+    char buf[96];
+    std::snprintf(buf, sizeof buf, " cannot be encoded at row %d", row + 2);
+    WriteDebug(std::u16string(f.ImportName) + u" value " + std::u16string(FCells[failed]) + Widen(buf));
+    return Fail(VKSDK_ERR_ENCODE, static_cast<uint32_t>(Index) + 1);
   }
   ++FDataIndex;
   BuildFrame(Data, kDownCmd, ParamOf(Index), rec, kRecordSize);
@@ -557,15 +502,7 @@ bool TVKSDKHecrPLUItem::GetDownSendData(int32_t Index, TVKBytes& Data) {
 }
 
 TVKSDKHecrRecvCheck TVKSDKHecrPLUItem::SetDownRecvData(int32_t Index, const TVKBytes& Data) {
-  NoteInvalidPackage(Data);
-  TVKHecrHeadInfo head = TVKHecrProtocol::GetHeadInfo(Data);
-  if (head.CMD == kHecrAckCmd) {
-    if (!ParamMatches(head.Param, Index)) return rcRetry;
-    DoProgress(VKSDK_PROGRESS, static_cast<uint32_t>(Index) + 1, static_cast<uint32_t>(FTotal));
-    return rcContinue;
-  }
-  if (!Data.empty()) return rcRetry;
-  return FailStop(VKSDK_ERR_NO_REPLY, static_cast<uint32_t>(Index) + 1);
+  return StreamingDownRecv(Index, Data);
 }
 
 bool TVKSDKHecrPLUItem::GetUpSendData(int32_t Index, TVKBytes& Data) {
@@ -598,9 +535,7 @@ TVKSDKHecrRecvCheck TVKSDKHecrPLUItem::SetUpRecvData(int32_t Index, const TVKByt
   }
   if (!ParamMatches(head.Param, Index)) return rcRetry;
   // Only the bytes that arrived count, whatever DataLen says.
-  size_t received = Data.size() > 15 ? Data.size() - 15 : 0;
-  size_t len = std::min<size_t>(head.DataLen, received);
-  if (len < static_cast<size_t>(kRecordSize)) {
+  if (ReplyDataSize(Data) < static_cast<size_t>(kRecordSize)) {
     if (p.DataID == 1) {
       // The scale has no PLU of that number: skip it, count it.
       DoProgress(VKSDK_PROGRESS, static_cast<uint32_t>(Index) + 1, static_cast<uint32_t>(FTotal));
@@ -609,25 +544,16 @@ TVKSDKHecrRecvCheck TVKSDKHecrPLUItem::SetUpRecvData(int32_t Index, const TVKByt
     }
     return FailStop(VKSDK_ERR_NO_REPLY, static_cast<uint32_t>(Index) + 1);
   }
-  std::u16string line = RecordToText(Data.data() + TVKHecrProtocol::kHeadSize, kRecordSize, FCodePage);
-  if (p.FileStream) WriteLineToFileStream(*p.FileStream, line, p.FileCodePage);
+  WriteTextLine(RecordToText(Data.data() + TVKHecrProtocol::kHeadSize, kRecordSize, FCodePage));
   DoProgress(VKSDK_PROGRESS, static_cast<uint32_t>(Index) + 1, static_cast<uint32_t>(FTotal));
   ++FDataIndex;
   return rcContinue;
 }
 
-bool TVKSDKHecrPLUItem::GetDelSendData(int32_t Index, TVKBytes& Data) {
-  BuildFrame(Data, kDelCmd, ParamOf(Index), nullptr, 0);
-  return true;
-}
+bool TVKSDKHecrPLUItem::GetDelSendData(int32_t Index, TVKBytes& Data) { return DeleteSend(Index, Data, kDelCmd); }
 
 TVKSDKHecrRecvCheck TVKSDKHecrPLUItem::SetDelRecvData(int32_t Index, const TVKBytes& Data) {
-  TVKHecrHeadInfo head = TVKHecrProtocol::GetHeadInfo(Data);
-  if (head.CMD != kHecrAckCmd) return FailStop(VKSDK_ERR_NO_REPLY, static_cast<uint32_t>(Index) + 1);
-  if (!ParamMatches(head.Param, Index)) return rcRetry;
-  DoProgress(VKSDK_PROGRESS, static_cast<uint32_t>(Index) + 1, static_cast<uint32_t>(FTotal));
-  DoProgress(VKSDK_OK, static_cast<uint32_t>(Index) + 1, static_cast<uint32_t>(FTotal));
-  return rcStop;
+  return DeleteRecv(Index, Data, true);
 }
 
 }  // namespace vk

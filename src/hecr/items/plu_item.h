@@ -56,29 +56,17 @@ class TVKSDKHecrPLUItem : public TVKSDKHecrCustomItem {
 
   bool CheckDownloadFile();
   bool ReadIdList();
-  // Reads indexed line n into FLine through a window of the file, so rows
-  // read in file order cost no seek each.
-  void ReadLine(size_t n);
-  // Splits the line into FCells (views into FLine).
-  void SplitLine();
   int32_t LastColumnOf(int32_t field) const;
   int32_t FirstColumnOf(int32_t field) const;
 
-  TVKSDKLinesInfo FImportLinesInfo;
   std::vector<PluRow> FPluIdList;           // download order
   std::vector<std::u16string> FUploadIds;   // upload by list
   TVKBytes FDefData;
   TVKBytes FRecord;
   uint16_t n_CMD = 0;
   uint32_t FCodePage = 0;
-  size_t FHeaderCells = 0;
   uint32_t FMaxId = 999999;
   bool FCountsAnswered = true;
-  std::u16string FLine;
-  TVKBytes FWindow;
-  int64_t FWindowStart = 0;
-  std::vector<std::u16string_view> FCells;
-  std::u16string FName1Cell, FPriceCell;    // Minus2Delete replacements
 };
 
 }  // namespace vk

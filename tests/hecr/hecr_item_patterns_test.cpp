@@ -1,0 +1,195 @@
+// The request/reply patterns the table items share, driven directly the
+// way the engine drives them: whole-table downloads in packages, uploads
+// that decode every record of a reply, one-frame deletes, and operations an
+// item does not have.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+#include "data/sysdata.h"
+#include "hecr/hecr_item.h"
+#include "hecr/hecr_protocol.h"
+#include "sim/sim_wire.h"
+#include "support/sdk_loader.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using vk::TVKSDKHecrRecvCheck;
+
+constexpr vk::TVKSDKRAMFieldInfo kFields[] = {
+    vk::FieldInfo(u"ID", 0, &vk::TVKSysData::SetBCD, &vk::TVKSysData::GetBCD, 2),
+    vk::FieldInfo(u"Name", 2, &vk::TVKSysData::SetASC, &vk::TVKSysData::GetASC, 7),
+    vk::FieldInfo(u"Qty", 9, &vk::TVKSysData::SetBIN, &vk::TVKSysData::GetBIN, 1),
+};
+// Ten-byte records, three to a package, at most five, placed by ID.
+constexpr vk::TVKSDKRAMDefineInfo kDef{kFields, 3, 10, 30, u"ID", 5};
+constexpr uint16_t kDown = 0x9823, kUp = 0x6022, kDel = 0x9824;
+
+class TableItem : public vk::TVKSDKHecrCustomItem {
+ public:
+  using TVKSDKHecrCustomItem::TVKSDKHecrCustomItem;
+  void DefineFields() override { FFields.assign(std::begin(kFields), std::end(kFields)); }
+  void Create() override {
+    TVKSDKHecrCustomItem::Create();
+    if (Params().ProcType == 0) PrepareWholeTable(kDef, 1, kDef.MaxCount, false);
+    if (Params().ProcType == 1) {
+      WriteUploadHeader();
+      FTotal = kDef.MaxCount;
+    }
+    if (Params().ProcType == 3) FTotal = 1;
+  }
+  bool GetDownSendData(int32_t i, vk::TVKBytes& d) override { return WholeTableDownSend(i, d, kDown); }
+  TVKSDKHecrRecvCheck SetDownRecvData(int32_t i, const vk::TVKBytes& d) override { return WholeTableDownRecv(i, d); }
+  bool GetUpSendData(int32_t i, vk::TVKBytes& d) override { return UploadSend(i, d, kUp, false); }
+  TVKSDKHecrRecvCheck SetUpRecvData(int32_t i, const vk::TVKBytes& d) override {
+    return WholeTableUpRecv(i, d, kUp, kDef.SingleDataLen);
+  }
+  bool GetDelSendData(int32_t i, vk::TVKBytes& d) override { return DeleteSend(i, d, kDel); }
+  TVKSDKHecrRecvCheck SetDelRecvData(int32_t i, const vk::TVKBytes& d) override { return DeleteRecv(i, d, false); }
+};
+
+struct Call {
+  uint32_t code, index, total;
+  bool operator==(const Call&) const = default;
+};
+
+// A task that is never started: the items only need its parameters, its
+// lock and its progress reports.
+struct Harness {
+  std::vector<Call> calls;
+  std::unique_ptr<vk::TVKSDKHecrProtocol> task;
+  std::unique_ptr<vk::TVKSDKHecrCustomItem> item;
+
+  static void VEMKA_CALL Cb(uint32_t code, uint32_t index, uint32_t total, void* user) {
+    static_cast<Harness*>(user)->calls.push_back({code, index, total});
+  }
+  Harness(uint8_t procType, const fs::path& file, bool forWriting) {
+    vk::TVKTaskCreateArgs a;
+    a.ProcType = procType;
+    a.DataType = 1;
+    a.FileName = file.u16string();
+    a.Addr = u"127.0.0.1";
+    a.Port = 5002;
+    a.OnProgress = &Cb;
+    a.UserData = this;
+    task = std::make_unique<vk::TVKSDKHecrProtocol>(a);
+    auto& p = *task->GetPExecParams();
+    if (!file.empty()) p.FileStream = forWriting ? vk::TVKFileStream::Create(file) : vk::TVKFileStream::OpenRead(file);
+    item = vk::MakeHecrItem<TableItem>(task.get());
+  }
+};
+
+vemkasim::Bytes Ack(uint16_t param) { return vemkasim::BuildHecr(0x800E, param, {}); }
+
+TEST(HecrItemPatterns, WholeTableGoesDownInPackagesPlacedById) {
+  fs::path file = vktest::TempDir() / "t.txt";
+  std::ofstream(file) << "ID\tName\r\n2\tB\r\n1\tA\r\n9\tZ\r\n";
+  Harness h(0, file, false);
+  auto& item = *h.item;
+  EXPECT_EQ(item.Total(), 5);
+
+  vk::TVKBytes frame;
+  ASSERT_TRUE(item.GetSendData(0, frame));
+  auto f = vemkasim::ParseHecr(frame);
+  ASSERT_TRUE(f);
+  EXPECT_EQ(f->cmd, kDown);
+  EXPECT_EQ(f->param, 0);
+  // IDs 1 and 2 in their places, the third record empty; 9 is beyond the table.
+  EXPECT_EQ(vemkasim::Hex(f->data), "00 01 41 00 00 00 00 00 00 00 00 02 42 00 00 00 00 00 00 00 "
+                                    "00 00 00 00 00 00 00 00 00 00");
+  EXPECT_EQ(item.SetRecvData(0, Ack(0)), vk::rcContinue);
+  ASSERT_TRUE(item.GetSendData(1, frame));
+  EXPECT_EQ(vemkasim::ParseHecr(frame)->data.size(), 20u);  // the short last package
+  EXPECT_EQ(item.SetRecvData(1, Ack(1)), vk::rcContinue);
+  EXPECT_FALSE(item.GetSendData(2, frame));
+  EXPECT_EQ(h.calls, (std::vector<Call>{{1, 3, 5}, {1, 5, 5}, {0, 5, 5}}));
+
+  // Anything but an acknowledgement ends the transfer with 266.
+  Harness h2(0, file, false);
+  ASSERT_TRUE(h2.item->GetSendData(0, frame));
+  EXPECT_EQ(h2.item->SetRecvData(0, vemkasim::BuildHecr(0x9823, 0, {})), vk::rcStop);
+  EXPECT_EQ(h2.calls.back().code, 266u);
+}
+
+TEST(HecrItemPatterns, WholeTableRefusesACellItCannotEncode) {
+  fs::path file = vktest::TempDir() / "t.txt";
+  std::ofstream(file) << "ID\tName\tQty\r\n1\tA\t1\r\n2\tB\t300\r\n";  // 300 in one byte
+  Harness h(0, file, false);
+  vk::TVKBytes frame;
+  EXPECT_FALSE(h.item->GetSendData(0, frame));
+  ASSERT_EQ(h.calls.size(), 1u);
+  EXPECT_EQ(h.calls[0].code, 267u);
+  EXPECT_EQ(h.calls[0].index, 2u);
+}
+
+TEST(HecrItemPatterns, UploadDecodesEveryRecordThatArrived) {
+  fs::path file = vktest::TempDir() / "up.txt";
+  {
+    Harness h(1, file, true);
+    auto& item = *h.item;
+    vk::TVKBytes frame;
+    ASSERT_TRUE(item.GetSendData(0, frame));
+    EXPECT_EQ(vemkasim::ParseHecr(frame)->cmd, kUp);
+    vemkasim::Bytes recs = {0x00, 0x07, 'G', 0, 0, 0, 0, 0, 0, 0,  //
+                            0x00, 0x08, 'H', 0, 0, 0, 0, 0, 0, 0,  //
+                            0x00, 0x09, 'I', 0, 0, 0, 0, 0, 0, 0};
+    EXPECT_EQ(item.SetRecvData(0, vemkasim::BuildHecr(kUp, 0, recs)), vk::rcContinue);
+    // A reply whose DataLen claims three records but that carries two.
+    vemkasim::Bytes cut = vemkasim::BuildHecr(kUp, 1, recs);
+    cut.erase(cut.begin() + 13 + 20, cut.end() - 2);
+    ASSERT_TRUE(item.GetSendData(1, frame));
+    EXPECT_EQ(item.SetRecvData(1, cut), vk::rcStop);
+    EXPECT_EQ(h.calls, (std::vector<Call>{{1, 3, 5}, {1, 5, 5}, {0, 5, 5}}));
+  }
+  std::ifstream in(file);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  EXPECT_EQ(ss.str(), "ID\tName\tQty\r\n7\tG\t0\r\n8\tH\t0\r\n9\tI\t0\r\n7\tG\t0\r\n8\tH\t0\r\n");
+
+  // A reply of another command, or one without a record, ends with 266.
+  for (const auto& reply : {vemkasim::BuildHecr(0x6023, 0, vemkasim::Bytes(10, 0)), vemkasim::BuildHecr(kUp, 0, {})}) {
+    Harness h(1, vktest::TempDir() / "up2.txt", true);
+    vk::TVKBytes frame;
+    ASSERT_TRUE(h.item->GetSendData(0, frame));
+    EXPECT_EQ(h.item->SetRecvData(0, reply), vk::rcStop);
+    EXPECT_EQ(h.calls.back().code, 266u);
+  }
+}
+
+TEST(HecrItemPatterns, DeleteIsOneAcknowledgedFrame) {
+  Harness h(3, {}, false);
+  vk::TVKBytes frame;
+  ASSERT_TRUE(h.item->GetSendData(0, frame));
+  EXPECT_EQ(vemkasim::Hex(frame), vemkasim::Hex(vemkasim::BuildHecr(kDel, 0, {})));
+  EXPECT_EQ(h.item->SetRecvData(0, Ack(0)), vk::rcStop);
+  EXPECT_EQ(h.calls, (std::vector<Call>{{1, 1, 1}, {0, 1, 1}}));
+
+  Harness wrong(3, {}, false);
+  EXPECT_EQ(wrong.item->SetRecvData(0, Ack(4)), vk::rcStop);
+  EXPECT_EQ(wrong.calls, (std::vector<Call>{{266, 1, 1}}));
+}
+
+// Index 65536 is Param 0 on the wire, and its acknowledgement matches.
+TEST(HecrItemPatterns, ParamIsTheLow16BitsOfTheIndex) {
+  EXPECT_TRUE(vk::ParamMatches(0, 65536));
+  EXPECT_TRUE(vk::ParamMatches(4464, 70000));
+  EXPECT_FALSE(vk::ParamMatches(4463, 70000));
+  EXPECT_EQ(vk::ParamOf(70000), 4464);
+}
+
+TEST(HecrItemPatterns, MissingOperationsReport261Once) {
+  Harness h(4, {}, false);  // list: the item has none
+  ASSERT_TRUE(h.item->HasOperation());
+  vk::TVKBytes frame;
+  EXPECT_FALSE(h.item->GetSendData(0, frame));
+  EXPECT_EQ(h.item->SetRecvData(0, Ack(0)), vk::rcStop);
+  EXPECT_EQ(h.calls, (std::vector<Call>{{261, 0, 0}}));
+  Harness none(5, {}, false);
+  EXPECT_FALSE(none.item->HasOperation());
+}
+
+}  // namespace
