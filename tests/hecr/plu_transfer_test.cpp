@@ -522,6 +522,26 @@ TEST(HecrPlu, WrongParamOnlyGivesUpAfterTheTryCount) {
   EXPECT_EQ(scale.Frames(0x982E).size(), 2u);
 }
 
+// A spoilt head sum is noted in the debug file; the head still decides.
+TEST(HecrPlu, DamagedAcknowledgementIsNotedAndJudgedByItsHead) {
+  fs::path debugDir;
+  auto& sdk = vktest::LoadSdkDefault(&debugDir);
+  PluScale scale;
+  HecrCommandFaults bad;
+  bad.badCrc = -1;
+  scale.Tables().SetFaults(kHecrPluDownload, bad);
+  fs::path file = WriteFile("plu.txt", "ID\n1\n2\n");
+  EXPECT_EQ(Exec(sdk, scale, 0, 0, 0, Path16(file)), 0u);
+  EXPECT_EQ(scale.Records().size(), 2u);
+  int noted = 0;
+  for (const auto& e : fs::directory_iterator(debugDir)) {
+    const std::string text = ReadFile(e.path());
+    for (size_t at = text.find("Invalid Package!"); at != std::string::npos; at = text.find("Invalid Package!", at + 1))
+      ++noted;
+  }
+  EXPECT_EQ(noted, 2);
+}
+
 TEST(HecrPlu, NoAnswerEndsWith266AtThatRow) {
   auto& sdk = vktest::LoadSdkDefault();  // 2 tries
   PluScale scale;
