@@ -1,6 +1,7 @@
 #include "hecr/items/plu_item.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -20,6 +21,9 @@ namespace vk {
 namespace {
 
 using Item = TVKSDKHecrPLUItem;
+
+// Places in the field table of the columns the item looks at itself.
+constexpr int32_t kIdField = 0, kName1Field = 4, kUnitField = 11, kPriceField = 12;
 
 Item& ItemOf(const TVKCodecContext& Ctx) { return *static_cast<Item*>(Ctx.Item); }
 
@@ -297,6 +301,9 @@ void TVKSDKHecrPLUItem::DefineFields() {
       FieldInfo(u"minPackageWeight", 283, &ImportWeight, &ExportWeight, 4),
       FieldInfo(u"maxPackageWeight", 287, &ImportWeight, &ExportWeight, 4),
   };
+  assert(FFields.size() == 65 && FFields[kName1Field].ImportName == u"Name1" &&
+         FFields[kUnitField].ImportName == u"UnitID" && FFields[kPriceField].ImportName == u"Price" &&
+         FieldsFit(FFields.data(), static_cast<int32_t>(FFields.size()), kRecordSize));
 }
 
 void TVKSDKHecrPLUItem::Create() {
@@ -397,7 +404,7 @@ bool TVKSDKHecrPLUItem::isHandled(TVKSDKUDPClientClass*) {
 // Checks every row before anything is sent, and sorts the rows by ID.
 bool TVKSDKHecrPLUItem::CheckDownloadFile() {
   TVKSDKExecParams& p = Params();
-  const int32_t idColumn = LastColumnOf(0);
+  const int32_t idColumn = LastColumnOf(kIdField);
   if (idColumn < 0) {
     WriteDebugAndLog("Id field not found!");
     DoProgress(VKSDK_ERR_FILE_FORMAT, 0, static_cast<uint32_t>(FTotal));
@@ -472,16 +479,16 @@ bool TVKSDKHecrPLUItem::GetDownSendData(int32_t Index, TVKBytes& Data) {
 
   const TVKSDKSysParams& sp = SysParams();
   if (sp.Minus2Delete) {
-    const int32_t nameColumn = LastColumnOf(4);
+    const int32_t nameColumn = LastColumnOf(kName1Field);
     if (nameColumn >= 0 && FCells[static_cast<size_t>(nameColumn)].starts_with(u"---")) {
       FCells[static_cast<size_t>(nameColumn)] = kRetiredName;
-      const int32_t priceColumn = LastColumnOf(12);
+      const int32_t priceColumn = LastColumnOf(kPriceField);
       if (priceColumn >= 0) FCells[static_cast<size_t>(priceColumn)] = u"0";
     }
   }
   FWeightRatio = 1;
   if (!FWeightUseg) {
-    const int32_t unitColumn = FirstColumnOf(11);
+    const int32_t unitColumn = FirstColumnOf(kUnitField);
     if (unitColumn >= 0) FWeightRatio = WeightRatioOfUnit(StrToIntDef(FCells[static_cast<size_t>(unitColumn)], 0));
   }
 
