@@ -212,12 +212,19 @@ void TVKSDKHecrProtocol::RunConvertLoop(TVKSDKHecrCustomItem& item, int32_t pack
     TVKBytes reply;
     if (toBinary) {
       if (!p.AuxFileStream) throw std::runtime_error("No output file.");
+      bool written = true;
       if (p.OutputFileType == 0) {
         if (request.size() > TVKHecrProtocol::kHeadSize + 2)
-          p.AuxFileStream->Write(request.data() + TVKHecrProtocol::kHeadSize,
-                                 request.size() - TVKHecrProtocol::kHeadSize - 2);
+          written = p.AuxFileStream->Write(request.data() + TVKHecrProtocol::kHeadSize,
+                                           request.size() - TVKHecrProtocol::kHeadSize - 2);
       } else {
-        WriteLineToFileStream(*p.AuxFileStream, Bytes2Hex(request), p.AuxCodePage);
+        written = WriteLineToFileStream(*p.AuxFileStream, Bytes2Hex(request), p.AuxCodePage);
+      }
+      if (!written) {
+        // A record that did not reach the file is lost: stop here.
+        WriteDebug("The binary file could not be written.");
+        DoProgress(VKSDK_ERR_CREATE_FILE, static_cast<uint32_t>(FProcessIndex), static_cast<uint32_t>(item.Total()));
+        return;
       }
       reply = TVKHecrProtocol::Package(TVKHecrProtocol::kSign, 0, kHecrAckCmd, ParamOf(FProcessIndex), 0, nullptr, 0);
     } else {

@@ -38,4 +38,6 @@ int64_t TVKFileStream::Size() const {
 
 bool TVKFileStream::Flush() { return std::fflush(f_) == 0; }
 
+bool TVKFileStream::Failed() const { return std::ferror(f_) != 0; }
+
 }  // namespace vk

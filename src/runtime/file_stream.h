@@ -25,6 +25,9 @@ class TVKFileStream {
   int64_t Position() const;
   int64_t Size() const;
   bool Flush();
+  // True once a read or write on the stream has failed (a full disk, an
+  // I/O error), even when a later call succeeded.
+  bool Failed() const;
 
  private:
   explicit TVKFileStream(std::FILE* f) : f_(f) {}

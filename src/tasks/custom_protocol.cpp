@@ -232,6 +232,15 @@ void TVKSDKCustomProtocol::Execute() {
 void TVKSDKCustomProtocol::DoProgress(uint32_t ErrorCode, uint32_t Index, uint32_t Total) {
   TVKSDKExecParams& p = FExecParams;
   if (ErrorCode != VKSDK_PROGRESS) {
+    // A task has only succeeded when every byte of its output reached the
+    // file: a write that failed on the way (a full disk) makes it 269.
+    if (ErrorCode == VKSDK_OK) {
+      TVKFileStream* out = (p.ProcType == 1 || p.ProcType == 4) ? p.FileStream.get() : p.AuxFileStream.get();
+      if (out && (!out->Flush() || out->Failed())) {
+        WriteDebug("The output file could not be written.");
+        ErrorCode = VKSDK_ERR_CREATE_FILE;
+      }
+    }
     // Files are complete and closed before the host hears the result.
     p.FileStream.reset();
     p.AuxFileStream.reset();

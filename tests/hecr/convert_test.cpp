@@ -291,6 +291,26 @@ TEST(Convert, FilesThatCannotBeOpenedOrCreated) {
   EXPECT_EQ(Convert(u"", 1, blocker / "out.txt", bin).Final(), 269u);
 }
 
+// A conversion whose output does not reach the disk (here a device that is
+// always full) must not report success, whether the write fails on the way
+// or only when the file is closed.
+TEST(Convert, OutputThatCannotBeWrittenIs269) {
+  if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+  fs::path dir = vktest::TempDir(), small = dir / "small.txt", big = dir / "big.txt", bin = dir / "plu.bin";
+  WriteAll(small, kAppleTable);
+  std::string table = "ID\tName1\r\n";
+  for (int i = 1; i <= 100; ++i) table += std::to_string(i) + "\tN\r\n";
+  WriteAll(big, table);
+  EXPECT_EQ(Convert(u"", 0, small, "/dev/full").Final(), 269u);
+  Reports r = Convert(u"", 0, big, "/dev/full");
+  EXPECT_EQ(std::get<0>(r.calls.back()), 269u);
+  EXPECT_LT(std::get<1>(r.calls.back()), 100u);
+  EXPECT_EQ(Convert(u"", 0, big, "/dev/full", 0, 1).Final(), 269u);
+
+  ASSERT_EQ(Convert(u"", 0, small, bin).Final(), 0u);
+  EXPECT_EQ(Convert(u"", 1, "/dev/full", bin).Final(), 269u);
+}
+
 // A data type without a Hecr item ends with 261 (protocol types other than 1
 // convert as Hecr); a PLU file that does not fit the table is refused as in
 // a download.
