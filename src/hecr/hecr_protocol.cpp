@@ -178,7 +178,9 @@ void TVKSDKHecrProtocol::ConvertData() {
     TLengthInfo len = item->GetLengthInfo();
     DoProgress(VKSDK_PROGRESS, 0, static_cast<uint32_t>(item->Total()));
     FProcessIndex = 0;
-    if (p.ProcType != 0 && p.OutputFileType == 0) {
+    // The binary input holds raw records whatever OutputFileType says (hex
+    // lines are an output form only), so its size always gives the total.
+    if (p.ProcType != 0) {
       int64_t size = p.AuxFileStream ? p.AuxFileStream->Size() : 0;
       int32_t count = 0;
       if (size > 0 && len.DataLen > 0) count = static_cast<int32_t>((size + len.DataLen - 1) / len.DataLen);

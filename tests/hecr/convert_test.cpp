@@ -252,24 +252,27 @@ TEST(Convert, LargeTablesKeepEveryRecord) {
 }
 
 // Binary to text counts the packages of the file, the last one possibly
-// short; a short package is no record and ends the task.
+// short; a short package is no record and ends the task. The binary input
+// is raw records also when the caller names the hex output form.
 TEST(Convert, Bin2TxtTotalComesFromTheFileSize) {
   fs::path dir = vktest::TempDir();
   struct Case {
     size_t bytes;
+    uint32_t outputFileType;
     uint32_t code, index, total;
     size_t rows;
   };
   const Case cases[] = {
-      {0, 0, 0, 0, 0},
-      {1024, 0, 2, 2, 2},
-      {700, 266, 2, 2, 1},
+      {0, 0, 0, 0, 0, 0},
+      {1024, 0, 0, 2, 2, 2},
+      {700, 0, 266, 2, 2, 1},
+      {1024, 1, 0, 2, 2, 2},
   };
   for (const Case& c : cases) {
-    const std::string n = std::to_string(c.bytes);
+    const std::string n = std::to_string(c.bytes) + "_" + std::to_string(c.outputFileType);
     fs::path bin = dir / ("in" + n + ".bin"), txt = dir / ("out" + n + ".txt");
     WriteAll(bin, std::string(c.bytes, '\0'));
-    Reports r = Convert(u"", 1, txt, bin);
+    Reports r = Convert(u"", 1, txt, bin, 0, c.outputFileType);
     ASSERT_FALSE(r.calls.empty());
     EXPECT_EQ(r.calls.back(), std::make_tuple(c.code, c.index, c.total)) << c.bytes;
     EXPECT_EQ(Lines(txt).size(), c.rows + 1) << c.bytes;
