@@ -27,6 +27,12 @@ bool IsVisciiTextType(int32_t dataType) {
 
 fs::path ToPath(const std::u16string& s) { return fs::path(s); }
 
+// True when both names lead to one existing file.
+bool SameFile(const std::u16string& a, const std::u16string& b) {
+  std::error_code ec;
+  return !a.empty() && !b.empty() && fs::equivalent(ToPath(a), ToPath(b), ec) && !ec;
+}
+
 void CreateParentDirectory(const std::u16string& file) {
   std::error_code ec;
   fs::path parent = ToPath(file).parent_path();
@@ -188,6 +194,13 @@ void TVKSDKCustomProtocol::Execute() {
   switch (p.ProcType) {
     case 1:
     case 4: {
+      // A conversion whose output is its own input would wipe the input
+      // before reading it.
+      if (SameFile(p.FileName, p.AuxFileName)) {
+        FailTask(VKSDK_ERR_CREATE_FILE);
+        WriteDebug("Invalid FileName!");
+        return;
+      }
       CreateParentDirectory(p.FileName);
       p.FileStream = TVKFileStream::Create(ToPath(p.FileName));
       if (!p.FileStream) {
@@ -214,6 +227,10 @@ void TVKSDKCustomProtocol::Execute() {
         return;
       }
       if (!p.AuxFileName.empty()) {
+        if (SameFile(p.FileName, p.AuxFileName)) {
+          FailTask(VKSDK_ERR_CREATE_FILE);
+          return;
+        }
         CreateParentDirectory(p.AuxFileName);
         p.AuxFileStream = TVKFileStream::Create(ToPath(p.AuxFileName));
         if (!p.AuxFileStream) {

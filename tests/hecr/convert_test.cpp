@@ -292,6 +292,12 @@ TEST(Convert, FilesThatCannotBeOpenedOrCreated) {
   // An output under a regular file cannot be created: 269.
   EXPECT_EQ(Convert(u"", 0, txt, blocker / "plu.bin").Final(), 269u);
   EXPECT_EQ(Convert(u"", 1, blocker / "out.txt", bin).Final(), 269u);
+  // An output that is the input itself (by any name) is refused untouched.
+  EXPECT_EQ(Convert(u"", 0, txt, dir / "." / "plu.txt").Final(), 269u);
+  EXPECT_EQ(ReadAll(txt), kAppleTable);
+  ASSERT_EQ(Convert(u"", 0, txt, bin).Final(), 0u);
+  EXPECT_EQ(Convert(u"", 1, dir / "." / "plu.bin", bin).Final(), 269u);
+  EXPECT_EQ(fs::file_size(bin), 512u);
 }
 
 // A conversion whose output does not reach the disk (here a device that is
