@@ -3,11 +3,14 @@
 // lines) and back, with no scale present.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -318,6 +321,39 @@ TEST(Convert, OutputThatCannotBeWrittenIs269) {
 
   ASSERT_EQ(Convert(u"", 0, small, bin).Final(), 0u);
   EXPECT_EQ(Convert(u"", 1, "/dev/full", bin).Final(), 269u);
+}
+
+// A conversion stopped by the host ends between two records with (2, 0, 0).
+TEST(Convert, StopEndsBetweenRecords) {
+  auto& sdk = Sdk();
+  fs::path dir = vktest::TempDir(), txt = dir / "plu.txt", bin = dir / "plu.bin";
+  const int kRows = 20000;
+  std::string table = "ID\tName1\r\n";
+  for (int i = 1; i <= kRows; ++i) table += std::to_string(i) + "\tN\r\n";
+  WriteAll(txt, table);
+  // Past record 10 every progress report takes a millisecond, so the rest
+  // of the table would take far longer than the stop request.
+  struct Slow {
+    std::atomic<bool> reached{false};
+    std::vector<std::tuple<uint32_t, uint32_t, uint32_t>> calls;
+    static void VEMKA_CALL Cb(uint32_t code, uint32_t index, uint32_t total, void* user) {
+      auto* s = static_cast<Slow*>(user);
+      s->calls.emplace_back(code, index, total);
+      if (code == VKSDK_PROGRESS && index >= 10) {
+        s->reached = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      }
+    }
+  } slow;
+  std::u16string t = txt.u16string(), b = bin.u16string();
+  VKSDK_TASK h = sdk.ExecConvertTaskW(u"", 2, 0, 0, t.c_str(), b.c_str(), 0, 0, &Slow::Cb, &slow);
+  ASSERT_NE(h, VKSDK_INVALID_TASK);
+  for (int i = 0; i < 60000 && !slow.reached; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  ASSERT_TRUE(slow.reached);
+  sdk.StopTask(h);
+  ASSERT_FALSE(slow.calls.empty());
+  EXPECT_EQ(slow.calls.back(), std::make_tuple(2u, 0u, 0u));
+  EXPECT_LT(fs::file_size(bin), 512u * kRows);
 }
 
 // A data type without a Hecr item ends with 261 (protocol types other than 1
