@@ -1,24 +1,27 @@
 #include "hecr/hecr_frame.h"
 
-#include <array>
 #include <cstring>
 
 namespace vk {
 
 namespace {
 
-// Byte-at-a-time table for the MSB-first polynomial 1021.
-constexpr std::array<uint16_t, 256> MakeCrcTable() {
-  std::array<uint16_t, 256> t{};
-  for (unsigned i = 0; i < 256; ++i) {
-    uint16_t crc = static_cast<uint16_t>(i << 8);
-    for (int b = 0; b < 8; ++b)
-      crc = static_cast<uint16_t>((crc & 0x8000) ? (crc << 1) ^ 0x1021 : (crc << 1));
-    t[i] = crc;
+// CRC tables for the MSB-first polynomial 1021, eight bytes at a time:
+// record frames are built and checked at a high rate.
+struct Crc16Tables {
+  uint16_t t[8][256];
+  constexpr Crc16Tables() : t{} {
+    for (int b = 0; b < 256; ++b) {
+      uint16_t crc = static_cast<uint16_t>(b << 8);
+      for (int i = 0; i < 8; ++i) crc = static_cast<uint16_t>(crc & 0x8000 ? (crc << 1) ^ 0x1021 : crc << 1);
+      t[0][b] = crc;
+    }
+    for (int k = 1; k < 8; ++k)
+      for (int b = 0; b < 256; ++b)
+        t[k][b] = static_cast<uint16_t>((t[k - 1][b] << 8) ^ t[0][t[k - 1][b] >> 8]);
   }
-  return t;
-}
-constexpr auto kCrcTable = MakeCrcTable();
+};
+constexpr Crc16Tables kCrc;
 
 uint8_t HeadSum(const uint8_t* p) {
   unsigned sum = 0;
@@ -28,10 +31,14 @@ uint8_t HeadSum(const uint8_t* p) {
 
 }  // namespace
 
-uint16_t HecrCrc16(const uint8_t* data, size_t size) {
+uint16_t HecrCrc16(const uint8_t* p, size_t n) {
   uint16_t crc = 0;
-  for (size_t i = 0; i < size; ++i)
-    crc = static_cast<uint16_t>((crc << 8) ^ kCrcTable[((crc >> 8) ^ data[i]) & 0xFF]);
+  for (; n >= 8; n -= 8, p += 8) {
+    crc = static_cast<uint16_t>(kCrc.t[7][p[0] ^ (crc >> 8)] ^ kCrc.t[6][p[1] ^ (crc & 0xFF)] ^ kCrc.t[5][p[2]] ^
+                                kCrc.t[4][p[3]] ^ kCrc.t[3][p[4]] ^ kCrc.t[2][p[5]] ^ kCrc.t[1][p[6]] ^
+                                kCrc.t[0][p[7]]);
+  }
+  for (; n > 0; --n, ++p) crc = static_cast<uint16_t>((crc << 8) ^ kCrc.t[0][(crc >> 8) ^ *p]);
   return crc;
 }
 

@@ -4,45 +4,13 @@
 #include <cstring>
 
 #include "data/codepage.h"
+#include "hecr/hecr_frame.h"
 #include "hecr/hecr_protocol.h"
 #include "runtime/sync.h"
 #include "runtime/sysparams.h"
 #include "transport/udp_client.h"
 
 namespace vk {
-
-namespace {
-
-// The frame CRC (polynomial 1021, MSB first, initial 0) eight bytes at a
-// time: record frames are sent at a high rate and the byte-wise loop was
-// the largest cost of building one.
-struct Crc16Tables {
-  uint16_t t[8][256];
-  constexpr Crc16Tables() : t{} {
-    for (int b = 0; b < 256; ++b) {
-      uint16_t crc = static_cast<uint16_t>(b << 8);
-      for (int i = 0; i < 8; ++i) crc = static_cast<uint16_t>(crc & 0x8000 ? (crc << 1) ^ 0x1021 : crc << 1);
-      t[0][b] = crc;
-    }
-    for (int k = 1; k < 8; ++k)
-      for (int b = 0; b < 256; ++b)
-        t[k][b] = static_cast<uint16_t>((t[k - 1][b] << 8) ^ t[0][t[k - 1][b] >> 8]);
-  }
-};
-constexpr Crc16Tables kCrc;
-
-uint16_t FastCrc16(const uint8_t* p, size_t n) {
-  uint16_t crc = 0;
-  for (; n >= 8; n -= 8, p += 8) {
-    crc = static_cast<uint16_t>(kCrc.t[7][p[0] ^ (crc >> 8)] ^ kCrc.t[6][p[1] ^ (crc & 0xFF)] ^ kCrc.t[5][p[2]] ^
-                                kCrc.t[4][p[3]] ^ kCrc.t[3][p[4]] ^ kCrc.t[2][p[5]] ^ kCrc.t[1][p[6]] ^
-                                kCrc.t[0][p[7]]);
-  }
-  for (; n > 0; --n, ++p) crc = static_cast<uint16_t>((crc << 8) ^ kCrc.t[0][(crc >> 8) ^ *p]);
-  return crc;
-}
-
-}  // namespace
 
 TVKSDKHecrCustomItem::TVKSDKHecrCustomItem(TVKSDKHecrProtocol* HecrProtocol) : FHecrProtocol(HecrProtocol) {}
 
@@ -172,7 +140,7 @@ void TVKSDKHecrCustomItem::BuildFrame(TVKBytes& Out, uint16_t CMD, uint16_t Para
   f[12] = static_cast<uint8_t>(sum);
   if (Len > 0) {
     std::memcpy(f + 13, Data, Len);
-    uint16_t crc = FastCrc16(f + 13, Len);
+    uint16_t crc = HecrCrc16(f + 13, Len);
     f[13 + Len] = static_cast<uint8_t>(crc >> 8);
     f[14 + Len] = static_cast<uint8_t>(crc);
   }

@@ -17,7 +17,7 @@ struct HecrInfo {
   uint32_t serial = 12345678;           // 3, BE
   std::string model = "HS10";           // name text = model + 8-digit serial
   std::string nameText;                 // 7..22; when set, used as it is
-  uint16_t version = 0x6100;            // 23, BE
+  uint16_t version = 0x7010;            // 23, BE (recent firmware: no M3 probe)
   uint8_t country = 0;                  // 25
   uint32_t ownIp = 0;                   // 26, BE
   uint8_t priceExponent = 2;            // 30
