@@ -4,6 +4,7 @@
 
 #include "data/codepage.h"
 #include "data/numbers.h"
+#include "data/text_file.h"
 
 namespace vk {
 
@@ -15,22 +16,6 @@ std::u16string TrimControl(std::u16string s) {
   while (e > b && s[e - 1] <= u' ') --e;
   if (b == 0 && e == s.size()) return s;
   return s.substr(b, e - b);
-}
-
-void ReplaceAll(std::u16string& s, std::u16string_view from, std::u16string_view to) {
-  size_t pos = s.find(from);
-  if (pos == std::u16string::npos) return;
-  std::u16string out;
-  out.reserve(s.size());
-  size_t last = 0;
-  while (pos != std::u16string::npos) {
-    out.append(s, last, pos - last);
-    out.append(to);
-    last = pos + from.size();
-    pos = s.find(from, last);
-  }
-  out.append(s, last, std::u16string::npos);
-  s.swap(out);
 }
 
 bool Usable(const uint8_t* p, int32_t n) { return p != nullptr && n > 0; }

@@ -21,23 +21,6 @@ bool IsUtf16(uint32_t cp) {
 
 char16_t FoldAscii(char16_t c) { return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c; }
 
-void ReplaceAll(std::u16string& s, std::u16string_view from, std::u16string_view to) {
-  if (from.empty()) return;
-  size_t pos = s.find(from);
-  if (pos == std::u16string::npos) return;
-  std::u16string out;
-  out.reserve(s.size());
-  size_t last = 0;
-  while (pos != std::u16string::npos) {
-    out.append(s, last, pos - last);
-    out.append(to);
-    last = pos + from.size();
-    pos = s.find(from, last);
-  }
-  out.append(s, last, std::u16string::npos);
-  s.swap(out);
-}
-
 // Reads the whole stream from its start.
 TVKBytes ReadAll(TVKFileStream& s) {
   TVKBytes data;
@@ -111,6 +94,23 @@ class LineScanner {
 };
 
 }  // namespace
+
+void ReplaceAll(std::u16string& s, std::u16string_view from, std::u16string_view to) {
+  if (from.empty()) return;
+  size_t pos = s.find(from);
+  if (pos == std::u16string::npos) return;
+  std::u16string out;
+  out.reserve(s.size());
+  size_t last = 0;
+  while (pos != std::u16string::npos) {
+    out.append(s, last, pos - last);
+    out.append(to);
+    last = pos + from.size();
+    pos = s.find(from, last);
+  }
+  out.append(s, last, std::u16string::npos);
+  s.swap(out);
+}
 
 // ------------------------------------------------------ marks and lines ----
 

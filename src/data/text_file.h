@@ -94,6 +94,8 @@ bool WriteLineToFileStream(TVKFileStream& FileStream, std::u16string_view Value,
 
 // Escapes for payloads: CR becomes "{$0D}"; for ProtocolType 3 also LF
 // "{$0A}" and TAB "{$09}". DecodeStr undoes them and reads \r and \n.
+// Replaces every occurrence of from (not empty) by to.
+void ReplaceAll(std::u16string& s, std::u16string_view from, std::u16string_view to);
 std::u16string EncodeStr(std::u16string_view s, int32_t ProtocolType);
 std::u16string DecodeStr(std::u16string_view s);
 

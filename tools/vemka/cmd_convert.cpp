@@ -9,10 +9,6 @@
 // page (and, with --hex, the hexadecimal file's).
 #include <CLI/CLI.hpp>
 
-#include <unistd.h>
-
-#include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <string>
 
@@ -22,72 +18,17 @@ namespace vemka {
 
 namespace {
 
-// The tables a conversion knows, by name (the task export's DataType).
-struct ConvertType {
-  const char* name;
-  int32_t type;
-};
-constexpr ConvertType kConvertTypes[] = {
-    {"plu", 0}, {"note1", 12}, {"note2", 13}, {"note3", 14}, {"options", 16}, {"note4", 28}, {"message1", 261},
-};
-
-bool ParseConvertType(const std::string& text, int32_t& out) {
-  std::string lower = text;
-  std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
-  for (const auto& t : kConvertTypes)
-    if (lower == t.name) {
-      out = t.type;
-      return true;
-    }
-  if (text.empty() || text.size() > 9 ||
-      !std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c); }))
-    return false;
-  out = std::stoi(text);
-  return true;
-}
-
 struct ConvertArgs {
   std::string direction, text, bin, type = "plu";
   int64_t codePage = 936, lfCodeLen = 8, priceMultiple = 100;
   bool hex = false;
 };
 
-struct ConvertProgress {
-  bool tty = isatty(STDERR_FILENO) != 0;
-  uint32_t lastShown = 0xFFFFFFFFu;
-  uint32_t finalCode = 0xFFFFFFFFu;
-};
-
-// A bar on a terminal, a line per twentieth otherwise; the final code on
-// its own line.
-void VEMKA_CALL OnConvertProgress(uint32_t code, uint32_t index, uint32_t total, void* user) {
-  auto* p = static_cast<ConvertProgress*>(user);
-  if (code == VKSDK_PROGRESS) {
-    const uint32_t step = total / 20 ? total / 20 : 1;
-    if (p->tty) {
-      if (index == p->lastShown || (index % step != 0 && index != total)) return;
-      const int width = 40;
-      int filled = total ? static_cast<int>(static_cast<uint64_t>(std::min(index, total)) * width / total) : 0;
-      std::fprintf(stderr, "\r[%s%s] %u/%u", std::string(filled, '#').c_str(),
-                   std::string(width - filled, '.').c_str(), index, total);
-    } else if (index != p->lastShown && (index % step == 0 || index == total)) {
-      std::fprintf(stderr, "progress %u/%u\n", index, total);
-    }
-    p->lastShown = index;
-    return;
-  }
-  p->finalCode = code;
-  if (p->tty && p->lastShown != 0xFFFFFFFFu) std::fprintf(stderr, "\n");
-  std::fprintf(stderr, "result: %s (%u/%u)\n", CodeText(code).c_str(), index, total);
-}
-
 int RunConvert(const ConvertArgs& a) {
   const bool toBinary = a.direction == "txt2bin";
   int32_t dataType = 0;
-  if (!ParseConvertType(a.type, dataType)) {
-    std::string names;
-    for (const auto& t : kConvertTypes) names += std::string(" ") + t.name + "=" + std::to_string(t.type);
-    std::fprintf(stderr, "unknown data type: %s (names:%s, or a number)\n", a.type.c_str(), names.c_str());
+  if (!ParseDataType(a.type, dataType)) {
+    std::fprintf(stderr, "unknown data type: %s (%s)\n", a.type.c_str(), DataTypeList().c_str());
     return 2;
   }
   if (a.hex && !toBinary) {
@@ -97,10 +38,10 @@ int RunConvert(const ConvertArgs& a) {
   const std::string params = "CodePage=" + std::to_string(a.codePage) + ";LFCodeLen=" + std::to_string(a.lfCodeLen) +
                              ";UnitPriceMultiple=" + std::to_string(a.priceMultiple);
   const std::u16string info = ToUtf16(params), text = ToUtf16(a.text), bin = ToUtf16(a.bin);
-  ConvertProgress p;
+  Progress p;
   VemkaSDK_Initialize(nullptr);
   VKSDK_TASK h = VemkaSDK_ExecConvertTaskW(info.c_str(), 2, toBinary ? 0 : 1, dataType, text.c_str(), bin.c_str(), 0,
-                                           a.hex ? 1 : 0, &OnConvertProgress, &p);
+                                           a.hex ? 1 : 0, &OnProgress, &p);
   VemkaSDK_WaitForTask(h);
   if (p.finalCode == 0xFFFFFFFFu) std::fprintf(stderr, "result: %s\n", CodeText(p.finalCode).c_str());
   return ExitStatus(p.finalCode);

@@ -2,9 +2,9 @@
 
 #include <unistd.h>
 
-#include <condition_variable>
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
-#include <mutex>
 
 namespace vemka {
 
@@ -77,33 +77,134 @@ std::string ToUtf8(const std::u16string& s) {
 
 namespace {
 
-struct Progress {
-  bool tty = isatty(STDERR_FILENO) != 0;
-  uint32_t lastShown = 0xFFFFFFFFu;
-  uint32_t finalCode = 0xFFFFFFFFu;
+// Names of the data types a scale's tables are selected by (the task
+// export's DataType argument).
+struct DataTypeName {
+  const char* name;
+  int32_t type;
+};
+constexpr DataTypeName kDataTypes[] = {
+    {"plu", 0},
+    {"unit", 1},
+    {"department", 2},
+    {"hotkey", 3},
+    {"group", 4},
+    {"discount", 5},
+    {"tare", 10},
+    {"note1", 12},
+    {"note2", 13},
+    {"note3", 14},
+    {"options", 16},
+    {"barcode", 17},
+    {"header", 19},
+    {"footer", 20},
+    {"advertisement", 21},
+    {"labeladvertisement", 24},
+    {"nutritionelement", 26},
+    {"nutritioninfo", 27},
+    {"note4", 28},
+    {"label32", 32},
+    {"label33", 33},
+    {"labeldesign", 34},
+    {"label35", 35},
+    {"label50", 50},
+    {"timefix", 37},
+    {"untied", 38},
+    {"shelfmap", 39},
+    {"shelfplumap", 40},
+    {"eslfirmware", 41},
+    {"bsfirmware", 48},
+    {"htfirmware", 49},
+    {"json", 51},
+    {"event", 52},
+    {"esllayerchanged", 53},
+    {"democommand", 54},
+    {"picking", 55},
+    {"pickingfinish", 56},
+    {"pickingcancel", 57},
+    {"learn", 64},
+    {"learndata", 65},
+    {"eslindicator", 66},
+    {"esllight", 70},
+    {"clerk", 112},
+    {"speedcode", 113},
+    {"salerecord", 114},
+    {"hotsale", 115},
+    {"changeprotocol", 148},
+    {"webservice", 149},
+    {"log", 150},
+    {"command", 151},
+    {"sms", 152},
+    {"rawdata", 153},
+    {"message1", 261},
+    {"salerecord2", 263},
+    {"plureport", 264},
+    {"groupreport", 265},
+    {"departmentreport", 266},
+    {"tracestatus", 288},
+    {"tracemap", 289},
+    {"tracedata", 290},
+    {"image", 4101},
+    {"time", 8193},
+    {"font", 8194},
+    {"firmware", 8195},
+    {"param1", 8196},
+    {"param2", 8197},
+    {"param3", 8198},
+    {"tkprnfirmware", 8199},
+    {"tkfirmware", 8200},
+    {"adfirmware", 8201},
 };
 
+}  // namespace
+
+// A data type by name (any case) or by decimal number.
+bool ParseDataType(const std::string& text, int32_t& out) {
+  std::string lower = text;
+  std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
+  for (const auto& d : kDataTypes)
+    if (lower == d.name) {
+      out = d.type;
+      return true;
+    }
+  if (text.empty() || text.size() > 9 ||
+      !std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c); }))
+    return false;
+  out = std::stoi(text);
+  return true;
+}
+
+std::string DataTypeList() {
+  std::string s = "data types (name or number):";
+  for (const auto& d : kDataTypes) s += std::string(" ") + d.name + "=" + std::to_string(d.type);
+  return s;
+}
+
+
+Progress::Progress() : tty(isatty(STDERR_FILENO) != 0) {}
+
+// A bar on a terminal, a line per twentieth otherwise; the final code on
+// its own line.
 void VEMKA_CALL OnProgress(uint32_t code, uint32_t index, uint32_t total, void* user) {
   auto* p = static_cast<Progress*>(user);
   if (code == VKSDK_PROGRESS) {
+    const uint32_t step = total / 20 ? total / 20 : 1;
+    if (index == p->lastShown || (index % step != 0 && index != total)) return;
     if (p->tty) {
-      int width = 40;
-      int filled = total ? static_cast<int>(static_cast<uint64_t>(index) * width / total) : 0;
-      if (filled > width) filled = width;
+      const int width = 40;
+      int filled = total ? static_cast<int>(static_cast<uint64_t>(std::min(index, total)) * width / total) : 0;
       std::fprintf(stderr, "\r[%s%s] %u/%u", std::string(filled, '#').c_str(),
                    std::string(width - filled, '.').c_str(), index, total);
-    } else if (index != p->lastShown && (total < 100 || index % (total / 20 ? total / 20 : 1) == 0 || index == total)) {
+    } else {
       std::fprintf(stderr, "progress %u/%u\n", index, total);
     }
     p->lastShown = index;
     return;
   }
   p->finalCode = code;
-  if (p->tty) std::fprintf(stderr, "\n");
+  if (p->tty && p->lastShown != 0xFFFFFFFFu) std::fprintf(stderr, "\n");
   std::fprintf(stderr, "result: %s (%u/%u)\n", CodeText(code).c_str(), index, total);
 }
-
-}  // namespace
 
 uint32_t RunTask(uint32_t addr, uint32_t port, uint32_t protocolType, uint32_t procType, int32_t dataType,
                  int32_t dataID, const std::string& file) {
