@@ -83,48 +83,6 @@ bool IsTableCommand(uint16_t cmd) {
   }
 }
 
-// CRC-16 with polynomial 1021, initial 0, no reflection, by table: the
-// scale checks every 512-byte record, and the bit-by-bit form would make
-// the simulated scale, not the host, the slow side of a long download.
-struct CrcTable {
-  uint16_t t[256];
-  constexpr CrcTable() : t() {
-    for (unsigned i = 0; i < 256; ++i) {
-      uint16_t c = static_cast<uint16_t>(i << 8);
-      for (int k = 0; k < 8; ++k) c = static_cast<uint16_t>(c & 0x8000 ? (c << 1) ^ 0x1021 : c << 1);
-      t[i] = c;
-    }
-  }
-};
-constexpr CrcTable kCrc;
-
-uint16_t TableCrc(const uint8_t* p, size_t n) {
-  uint16_t crc = 0;
-  for (size_t i = 0; i < n; ++i) crc = static_cast<uint16_t>((crc << 8) ^ kCrc.t[(crc >> 8) ^ p[i]]);
-  return crc;
-}
-
-// The request as the scale accepts it: right head sum, length as DataLen
-// says, right CRC (the same rules as ParseHecr).
-std::optional<HecrFrame> ParseRequest(const Bytes& f) {
-  if (f.size() < 13) return std::nullopt;
-  unsigned sum = 0;
-  for (int i = 0; i < 12; ++i) sum += f[i];
-  if (static_cast<uint8_t>(sum) != f[12]) return std::nullopt;
-  HecrFrame h;
-  h.sign = f[0];
-  h.deviceId = static_cast<uint32_t>(GetBE(f, 1, 4));
-  h.cmd = static_cast<uint16_t>(GetBE(f, 5, 2));
-  h.param = static_cast<uint16_t>(GetBE(f, 7, 2));
-  h.packageNo = f[9];
-  h.dataLen = static_cast<uint16_t>(GetBE(f, 10, 2));
-  if (h.dataLen == 0) return f.size() == 13 ? std::optional<HecrFrame>(h) : std::nullopt;
-  if (f.size() != size_t{h.dataLen} + 15) return std::nullopt;
-  if (TableCrc(f.data() + 13, h.dataLen) != GetBE(f, f.size() - 2, 2)) return std::nullopt;
-  h.data.assign(f.begin() + 13, f.end() - 2);
-  return h;
-}
-
 // True when request number n of a command falls into a knob's stretch.
 bool Hits(int knob, int after, int n) { return knob != 0 && n > after && (knob < 0 || n <= after + knob); }
 
@@ -132,7 +90,7 @@ bool Hits(int knob, int after, int n) { return knob != 0 && n > after && (knob <
 
 std::optional<Answers> SimHecrTables::State::Serve(const Bytes& request, SimDevice& device) {
   if (request.size() < 13 || !IsTableCommand(static_cast<uint16_t>(GetBE(request, 5, 2)))) return std::nullopt;
-  const auto frame = ParseRequest(request);
+  const auto frame = ParseHecr(request);
   if (!frame) return std::nullopt;
   const Bytes info = device.InfoBlock();
 

@@ -49,16 +49,23 @@ void PutText(Bytes& b, size_t at, std::string_view text, size_t width) {
     b[at + i] = i < text.size() ? static_cast<uint8_t>(text[i]) : 0;
 }
 
+// By table: the scale checks every 512-byte record, and the bit-by-bit form
+// would make the simulated scale, not the host, the slow side of a long
+// download.
 uint16_t HecrCrc(const uint8_t* p, size_t n) {
-  uint16_t crc = 0;
-  for (size_t i = 0; i < n; ++i) {
-    for (int bit = 7; bit >= 0; --bit) {
-      const bool in = (p[i] >> bit) & 1;
-      const bool top = (crc >> 15) & 1;
-      crc = static_cast<uint16_t>(crc << 1);
-      if (in != top) crc ^= 0x1021;
+  struct Table {
+    uint16_t t[256];
+    constexpr Table() : t() {
+      for (unsigned i = 0; i < 256; ++i) {
+        uint16_t c = static_cast<uint16_t>(i << 8);
+        for (int k = 0; k < 8; ++k) c = static_cast<uint16_t>(c & 0x8000 ? (c << 1) ^ 0x1021 : c << 1);
+        t[i] = c;
+      }
     }
-  }
+  };
+  static constexpr Table kTable;
+  uint16_t crc = 0;
+  for (size_t i = 0; i < n; ++i) crc = static_cast<uint16_t>((crc << 8) ^ kTable.t[(crc >> 8) ^ p[i]]);
   return crc;
 }
 
