@@ -52,7 +52,9 @@ TEST(CodePage, EncodesAndDecodesEveryKindOfCodePage) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(StringToCodePageBytes(c.text, c.cp), c.bytes);
-    if (c.roundTrip) EXPECT_EQ(CodePageBytesToString(c.bytes, c.cp), c.text);
+    if (c.roundTrip) {
+  EXPECT_EQ(CodePageBytesToString(c.bytes, c.cp), c.text);
+    }
   }
 }
 

@@ -31,7 +31,9 @@ TEST(Numbers, IntegerRule) {
   for (const auto& c : cases) {
     int32_t v = 0;
     EXPECT_EQ(ParseInt32(c.text, v), c.r32) << std::string(c.text.begin(), c.text.end());
-    if (c.r32 == TVKIntParse::ipOk) EXPECT_EQ(v, c.v32);
+    if (c.r32 == TVKIntParse::ipOk) {
+  EXPECT_EQ(v, c.v32);
+    }
   }
   EXPECT_EQ(StrToIntDef(u"x", 9), 9);
   EXPECT_EQ(StrToInt64Def(u"9223372036854775807", 0), INT64_MAX);
@@ -76,7 +78,9 @@ TEST(Numbers, ScaleDecimalIsExactAndRoundsHalfToEven) {
   for (const auto& c : cases) {
     int64_t v = -99;
     EXPECT_EQ(ScaleDecimal(c.text, c.multiple, v), c.fits) << std::string(c.text.begin(), c.text.end());
-    if (c.fits) EXPECT_EQ(v, c.out) << std::string(c.text.begin(), c.text.end());
+    if (c.fits) {
+  EXPECT_EQ(v, c.out) << std::string(c.text.begin(), c.text.end());
+    }
   }
 }
 

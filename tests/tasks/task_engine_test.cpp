@@ -246,7 +246,9 @@ TEST(FileNameSuffix, SplitsAtTheFirstQuestionMark) {
     vk::SplitFileNameCodePage(c.text, name, cp, suffix);
     EXPECT_EQ(name, c.name);
     EXPECT_EQ(suffix, c.suffix);
-    if (c.suffix) EXPECT_EQ(cp, c.cp);
+    if (c.suffix) {
+      EXPECT_EQ(cp, c.cp);
+    }
   }
 }
 
