@@ -1,7 +1,7 @@
 #!/bin/sh
 # Installs what is missing, builds everything with AddressSanitizer and
 # UndefinedBehaviorSanitizer, runs every test, then runs the task-list tests
-# again under ThreadSanitizer.
+# (the task engine and task list) again under ThreadSanitizer.
 set -eu
 cd "$(dirname "$0")/.."
 sh scripts/install-deps.sh
@@ -14,4 +14,4 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 
 cmake -S . -B build-tsan -G Ninja -DVEMKA_SANITIZE=thread -DVEMKA_BUILD_BENCH=OFF
 cmake --build build-tsan -j "$JOBS" --target test_tasks
-TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan -L tsan -j "$JOBS" --output-on-failure
+TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan -L tasks -j "$JOBS" --output-on-failure

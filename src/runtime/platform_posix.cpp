@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <mutex>
 
 namespace vk::platform {
 
@@ -44,14 +45,23 @@ void CivilFromDays(int64_t z, int& y, int& m, int& d) {
 
 const int64_t kEpochShift = DaysFromCivil(1899, 12, 30);  // negative: days 1970 -> 1899
 
+// The C library's time-zone state is shared by localtime_r and mktime; one
+// lock of our own keeps every conversion in order (and visible to race
+// checkers, which do not see the C library's internal lock).
+std::mutex g_tzLock;
+
+void LocalTm(time_t secs, struct tm& out) {
+  std::lock_guard<std::mutex> g(g_tzLock);
+  localtime_r(&secs, &out);
+}
+
 }  // namespace
 
 LocalTime Now() {
   struct timeval tv;
   gettimeofday(&tv, nullptr);
-  time_t secs = tv.tv_sec;
   struct tm lt;
-  localtime_r(&secs, &lt);
+  LocalTm(tv.tv_sec, lt);
   LocalTime t;
   t.year = lt.tm_year + 1900;
   t.month = lt.tm_mon + 1;
@@ -127,9 +137,8 @@ std::string GetEnv(const char* name) {
 bool GetFileModTime(const std::filesystem::path& p, TDateTime& out) {
   struct stat st;
   if (stat(p.c_str(), &st) != 0) return false;
-  time_t secs = st.st_mtim.tv_sec;
   struct tm lt;
-  localtime_r(&secs, &lt);
+  LocalTm(st.st_mtim.tv_sec, lt);
   LocalTime t{lt.tm_year + 1900, lt.tm_mon + 1, lt.tm_mday, lt.tm_hour, lt.tm_min, lt.tm_sec,
               static_cast<int>(st.st_mtim.tv_nsec / 1000000)};
   out = ToDateTime(t);
@@ -146,7 +155,11 @@ bool SetFileModTime(const std::filesystem::path& p, TDateTime localTime) {
   lt.tm_min = t.minute;
   lt.tm_sec = t.second;
   lt.tm_isdst = -1;
-  time_t secs = mktime(&lt);
+  time_t secs;
+  {
+    std::lock_guard<std::mutex> g(g_tzLock);
+    secs = mktime(&lt);
+  }
   if (secs == static_cast<time_t>(-1)) return false;
   struct timespec ts[2];
   ts[0].tv_sec = secs;

@@ -3,10 +3,10 @@
 namespace vk {
 
 void TVKEvent::Set() {
-  {
-    std::lock_guard<std::mutex> g(m_);
-    set_ = true;
-  }
+  // Notify under the lock: a waiter that frees the event once it wakes can
+  // only wake after Set has let go of it.
+  std::lock_guard<std::mutex> g(m_);
+  set_ = true;
   cv_.notify_all();
 }
 

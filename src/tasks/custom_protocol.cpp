@@ -116,11 +116,14 @@ VKSDK_TASK TVKSDKCustomProtocol::Start() {
   FDetectionLines = nullptr;
   TaskList::ReapFinishedThreads();
   VKSDK_TASK handle = FHandle;
-  FThread = std::thread([this] {
-    FStarted.Wait(0xFFFFFFFFu);
+  // The thread waits until FThread is assigned; the gate is shared so that
+  // it outlives the task, which may end and free itself at once.
+  auto started = std::make_shared<TVKEvent>(true, false);
+  FThread = std::thread([this, started] {
+    started->Wait(0xFFFFFFFFu);
     ThreadMain();
   });
-  FStarted.Set();
+  started->Set();
   return handle;
 }
 

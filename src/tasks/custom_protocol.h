@@ -115,7 +115,6 @@ class TVKSDKCustomProtocol {
   void WriteProgressLog(uint32_t ErrorCode, uint32_t Index, uint32_t Total);
 
   const TVKDebugList* FDetectionLines = nullptr;  // only until Start
-  TVKEvent FStarted{true, false};                 // the thread waits for Start to finish
   std::atomic<bool> FTerminated{false};
   std::atomic<std::thread::id> FThreadId{};
   VKSDK_TASK FHandle = VKSDK_INVALID_TASK;

@@ -134,7 +134,7 @@ TEST_F(TaskEngine, HandlesAreNeverReused) {
 
 // A callback that stops (or waits for) its own task must not wait for itself.
 struct SelfStop {
-  VKSDK_TASK handle = VKSDK_INVALID_TASK;
+  std::atomic<VKSDK_TASK> handle{VKSDK_INVALID_TASK};
   std::atomic<bool> returned{false};
 };
 
