@@ -71,7 +71,12 @@ class PluScale {
   explicit PluScale(HecrInfo info = {}, int host = 2) : addr_(LoopbackAddr(host)) {
     dev_ = &net_.AddHecr(addr_, info);
     dev_->AddHecrCommand(kHecrPluDownload, [this](const HecrFrame& f, const Peer&) -> std::optional<Answers> {
-      return downHook ? downHook(f) : std::nullopt;
+      std::function<std::optional<Answers>(const HecrFrame&)> hook;
+      {
+        std::lock_guard<std::mutex> g(hookLock_);
+        hook = downHook_;
+      }
+      return hook ? hook(f) : std::nullopt;
     });
     tables_ = std::make_unique<SimHecrTables>(*dev_);
     net_.Start(false);
@@ -101,9 +106,14 @@ class PluScale {
 
   // Answers to use instead of the table's store-and-acknowledge; set before
   // a task starts.
-  std::function<std::optional<Answers>(const HecrFrame&)> downHook;
+  void SetDownHook(std::function<std::optional<Answers>(const HecrFrame&)> hook) {
+    std::lock_guard<std::mutex> g(hookLock_);
+    downHook_ = std::move(hook);
+  }
 
  private:
+  std::mutex hookLock_;
+  std::function<std::optional<Answers>(const HecrFrame&)> downHook_;
   std::string addr_;
   SimNetwork net_;
   SimDevice* dev_ = nullptr;
@@ -481,10 +491,10 @@ TEST(HecrPlu, UnsupportedOperationsEndWith261) {
 TEST(HecrPlu, WrongParamAcknowledgementIsWaitedPast) {
   auto& sdk = vktest::LoadSdkDefault();
   PluScale scale;
-  scale.downHook = [](const HecrFrame& f) -> std::optional<Answers> {
+  scale.SetDownHook([](const HecrFrame& f) -> std::optional<Answers> {
     if (f.param != 1) return std::nullopt;
     return Answers{BuildHecr(0x800E, 0, {}), BuildHecr(0x800E, 1, {})};
-  };
+  });
   fs::path file = WriteFile("plu.txt", "ID\n1\n2\n3\n");
   EXPECT_EQ(Exec(sdk, scale, 0, 0, 0, Path16(file)), 0u);
   EXPECT_EQ(scale.Frames(0x982E).size(), 3u);
@@ -496,10 +506,10 @@ TEST(HecrPlu, LateAcknowledgementIsAccepted) {
   auto& sdk = vktest::LoadSdkDefault();  // time-out 300 ms, 2 tries
   PluScale scale;
   std::atomic<bool> delayed{false};
-  scale.downHook = [&](const HecrFrame& f) -> std::optional<Answers> {
+  scale.SetDownHook([&](const HecrFrame& f) -> std::optional<Answers> {
     if (f.param == 1 && !delayed.exchange(true)) std::this_thread::sleep_for(std::chrono::milliseconds(450));
     return std::nullopt;
-  };
+  });
   fs::path file = WriteFile("plu.txt", "ID\n1\n2\n3\n");
   EXPECT_EQ(Exec(sdk, scale, 0, 0, 0, Path16(file)), 0u);
   EXPECT_EQ(scale.Records().size(), 3u);
@@ -509,10 +519,10 @@ TEST(HecrPlu, WrongParamOnlyGivesUpAfterTheTryCount) {
   auto dir = vktest::TempDir();
   auto& sdk = vktest::LoadSdk(Ini(dir, 300, 1));
   PluScale scale;
-  scale.downHook = [](const HecrFrame& f) -> std::optional<Answers> {
+  scale.SetDownHook([](const HecrFrame& f) -> std::optional<Answers> {
     if (f.param != 1) return std::nullopt;
     return Answers{BuildHecr(0x800E, 7, {})};
-  };
+  });
   fs::path file = WriteFile("plu.txt", "ID\n1\n2\n3\n");
   Recorder r;
   EXPECT_EQ(Exec(sdk, scale, 0, 0, 0, Path16(file), &r), 266u);
@@ -545,10 +555,10 @@ TEST(HecrPlu, DamagedAcknowledgementIsNotedAndJudgedByItsHead) {
 TEST(HecrPlu, NoAnswerEndsWith266AtThatRow) {
   auto& sdk = vktest::LoadSdkDefault();  // 2 tries
   PluScale scale;
-  scale.downHook = [](const HecrFrame& f) -> std::optional<Answers> {
+  scale.SetDownHook([](const HecrFrame& f) -> std::optional<Answers> {
     if (f.param == 1) return Answers{};
     return std::nullopt;
-  };
+  });
   fs::path file = WriteFile("plu.txt", "ID\n1\n2\n3\n");
   Recorder r;
   EXPECT_EQ(Exec(sdk, scale, 0, 0, 0, Path16(file), &r), 266u);
@@ -561,10 +571,10 @@ TEST(HecrPlu, StopBetweenRequestsSendsNoFurtherFrame) {
   auto dir = vktest::TempDir();
   auto& sdk = vktest::LoadSdk(Ini(dir, 3000, 2));
   PluScale scale;
-  scale.downHook = [](const HecrFrame& f) -> std::optional<Answers> {
+  scale.SetDownHook([](const HecrFrame& f) -> std::optional<Answers> {
     if (f.param == 1) std::this_thread::sleep_for(std::chrono::milliseconds(600));
     return std::nullopt;
-  };
+  });
   std::string text = "ID\n";
   for (int i = 1; i <= 10; ++i) text += std::to_string(i) + "\n";
   fs::path file = WriteFile("plu.txt", text);
