@@ -150,15 +150,17 @@ void TVKSDKCustomProtocol::Finish() {
   p.DebugList.reset();
   p.LogList.reset();
 
-  // Leave the list first: after this nobody can register another event, so
-  // every waiter that did register is in FEventList.
+  // Hand the thread over first, so that whoever sees the task gone from the
+  // list can also join it. Then leave the list: after this nobody can
+  // register another event, so every waiter that did register is in
+  // FEventList.
+  TaskList::Bury(std::move(FThread));
   TaskList::Remove(FHandle);
   std::vector<TVKEventPtr> events;
   {
     std::lock_guard<std::mutex> g(FEventLock);
     events.swap(FEventList);
   }
-  TaskList::Bury(std::move(FThread));
   delete this;
   for (auto& ev : events) ev->Set();
 }
