@@ -1,7 +1,7 @@
 #!/bin/sh
 # Installs what is missing, builds everything with AddressSanitizer and
-# UndefinedBehaviorSanitizer, runs every test, then runs the task-list tests
-# (the task engine and task list) again under ThreadSanitizer.
+# UndefinedBehaviorSanitizer and runs every test, then builds again with
+# ThreadSanitizer and runs every test once more.
 set -eu
 cd "$(dirname "$0")/.."
 sh scripts/install-deps.sh
