@@ -101,12 +101,86 @@ void AppendDumpLine(TVKBytes& out, const uint8_t* p, size_t n, size_t offset, bo
   out.insert(out.end(), kLineEnd, kLineEnd + 3);
 }
 
+// Appends the saved form of a dump: the column header, then one line per
+// 16 bytes.
+void AppendDump(TVKBytes& out, const uint8_t* data, size_t size) {
+  const bool ascii = AnsiKeepsAscii();
+  out.reserve(out.size() + (kDumpTextWidth + 3) + (size + 15) / 16 * (kDumpTextWidth + 1 + 16 + 3));
+  AppendAsciiText(out, kDumpHeader);
+  out.insert(out.end(), kLineEnd, kLineEnd + 3);
+  for (size_t off = 0; off < size; off += 16) AppendDumpLine(out, data + off, std::min<size_t>(16, size - off), off, ascii);
+}
+
+// The list's content is a stream of records: a kind byte, a 4-byte length
+// (least significant byte first) and that many bytes. A text record holds
+// complete lines in saved form; a dump record holds a datagram's bytes.
+constexpr uint8_t kTextRecord = 'T';
+constexpr uint8_t kDumpRecord = 'D';
+constexpr size_t kRecordHead = 5;
+// A text record is closed before its length could overflow the field.
+constexpr size_t kTextRecordLimit = size_t{1} << 30;
+
+void PutLength(uint8_t* p, size_t n) {
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(n >> (8 * i));
+}
+size_t GetLength(const uint8_t* p) {
+  return size_t{p[0]} | size_t{p[1]} << 8 | size_t{p[2]} << 16 | size_t{p[3]} << 24;
+}
+
+// Turns the record stream, fed in pieces of any size, into the saved bytes,
+// handed to the sink in pieces of about 64 KiB.
+template <typename Sink>
+class Renderer {
+ public:
+  explicit Renderer(Sink& sink) : sink_(sink) {}
+
+  bool Feed(const uint8_t* p, size_t n) {
+    if (!carry_.empty()) {
+      carry_.insert(carry_.end(), p, p + n);
+      p = carry_.data();
+      n = carry_.size();
+    }
+    size_t pos = 0;
+    while (n - pos >= kRecordHead) {
+      const size_t len = GetLength(p + pos + 1);
+      if (n - pos - kRecordHead < len) break;
+      const uint8_t* body = p + pos + kRecordHead;
+      if (p[pos] == kDumpRecord) {
+        AppendDump(out_, body, len);
+      } else {
+        out_.insert(out_.end(), body, body + len);
+      }
+      pos += kRecordHead + len;
+      if (out_.size() >= kFlushSize && !Flush()) return false;
+    }
+    TVKBytes rest(p + pos, p + n);
+    carry_.swap(rest);
+    return true;
+  }
+
+  // False when the sink refused bytes or the stream ended inside a record.
+  bool Finish() { return Flush() && carry_.empty(); }
+
+ private:
+  static constexpr size_t kFlushSize = size_t{1} << 16;
+  bool Flush() {
+    if (out_.empty()) return true;
+    const bool ok = sink_(out_.data(), out_.size());
+    out_.clear();
+    return ok;
+  }
+  Sink& sink_;
+  TVKBytes carry_;  // the start of a record whose end has not come yet
+  TVKBytes out_;
+};
+
 std::atomic<uint64_t> g_spillCounter{0};
 
 }  // namespace
 
 struct TVKDebugList::Impl {
-  TVKBytes buf;  // saved-form bytes not yet moved to the spill file
+  TVKBytes buf;  // records not yet moved to the spill file
+  size_t openText = SIZE_MAX;  // where the text record that takes more lines starts in buf
   size_t threshold;
   size_t lines = 0;
   bool lastEmpty = true;
@@ -123,6 +197,44 @@ struct TVKDebugList::Impl {
       std::error_code ec;
       std::filesystem::remove(spillPath, ec);
     }
+  }
+
+  // Room for n more bytes of text lines at the end of buf.
+  uint8_t* TextSpace(size_t n) {
+    if (openText == SIZE_MAX || buf.size() - openText - kRecordHead + n > kTextRecordLimit) {
+      openText = buf.size();
+      const uint8_t head[kRecordHead] = {kTextRecord, 0, 0, 0, 0};
+      buf.insert(buf.end(), head, head + kRecordHead);
+    }
+    const size_t at = buf.size();
+    buf.resize(at + n);
+    PutLength(buf.data() + openText + 1, buf.size() - openText - kRecordHead);
+    return buf.data() + at;
+  }
+
+  // One text line: its bytes in saved form, then the line end.
+  void AddTextLine(const uint8_t* p, size_t n) {
+    uint8_t* out = TextSpace(n + 3);
+    if (n != 0) std::memcpy(out, p, n);
+    EndTextLine(n == 0);
+  }
+  // Writes the line end after the n bytes just placed by TextSpace(n + 3).
+  void EndTextLine(bool empty) {
+    std::memcpy(buf.data() + buf.size() - 3, kLineEnd, 3);
+    ++lines;
+    lastEmpty = empty;
+    MaybeSpill();
+  }
+
+  void AddDump(const uint8_t* p, size_t n) {
+    openText = SIZE_MAX;
+    uint8_t head[kRecordHead] = {kDumpRecord};
+    PutLength(head + 1, n);
+    buf.insert(buf.end(), head, head + kRecordHead);
+    buf.insert(buf.end(), p, p + n);
+    lines += 1 + (n + 15) / 16;
+    lastEmpty = false;
+    MaybeSpill();
   }
 
   bool OpenSpill() {
@@ -173,9 +285,10 @@ struct TVKDebugList::Impl {
     }
     spilledBytes += buf.size();
     buf.clear();
+    openText = SIZE_MAX;
   }
 
-  // Feeds the spilled part and then the in-memory part to sink.
+  // Feeds the records, the spilled part first, to sink in pieces.
   template <typename Sink>
   bool ForEachChunk(Sink&& sink) {
     if (spilledBytes != 0) {
@@ -199,63 +312,51 @@ struct TVKDebugList::Impl {
     }
     return buf.empty() || sink(buf.data(), buf.size());
   }
+
+  // Feeds the saved bytes to sink.
+  template <typename Sink>
+  bool Render(Sink&& sink) {
+    Renderer<Sink> r(sink);
+    return ForEachChunk([&r](const uint8_t* p, size_t n) { return r.Feed(p, n); }) && r.Finish();
+  }
 };
 
 TVKDebugList::TVKDebugList(size_t spillThreshold) : d_(new Impl(spillThreshold)) {}
 TVKDebugList::~TVKDebugList() = default;
 
 void TVKDebugList::Add(std::u16string_view line) {
-  if (AllAscii(line)) {
-    if (AnsiKeepsAscii()) {
-      for (char16_t c : line) d_->buf.push_back(static_cast<uint8_t>(c));
-    } else {
-      TVKBytes b = StringToCodePageBytes(line, 0);
-      d_->buf.insert(d_->buf.end(), b.begin(), b.end());
-    }
+  if (AllAscii(line) && AnsiKeepsAscii()) {
+    uint8_t* out = d_->TextSpace(line.size() + 3);
+    for (char16_t c : line) *out++ = static_cast<uint8_t>(c);
+    d_->EndTextLine(line.empty());
   } else {
-    TVKBytes b = StringToCodePageBytes(line, 0);
-    d_->buf.insert(d_->buf.end(), b.begin(), b.end());
+    const TVKBytes b = StringToCodePageBytes(line, 0);
+    d_->AddTextLine(b.data(), b.size());
   }
-  d_->buf.insert(d_->buf.end(), kLineEnd, kLineEnd + 3);
-  ++d_->lines;
-  d_->lastEmpty = line.empty();
-  d_->MaybeSpill();
 }
 
 void TVKDebugList::Add(std::string_view line) {
-  if (AllAscii(line)) {
-    AppendAsciiText(d_->buf, line);
-    d_->buf.insert(d_->buf.end(), kLineEnd, kLineEnd + 3);
-    ++d_->lines;
-    d_->lastEmpty = line.empty();
-    d_->MaybeSpill();
-  } else {
+  if (!AllAscii(line)) {
     Add(std::u16string_view(Utf8ToUtf16(line)));
+  } else if (AnsiKeepsAscii()) {
+    d_->AddTextLine(reinterpret_cast<const uint8_t*>(line.data()), line.size());
+  } else {
+    const TVKBytes b = StringToCodePageBytes(Widen(line), 0);
+    d_->AddTextLine(b.data(), b.size());
   }
 }
 
-void TVKDebugList::AddDump(const uint8_t* data, size_t size) {
-  auto& buf = d_->buf;
-  const bool ascii = AnsiKeepsAscii();
-  buf.reserve(buf.size() + (kDumpTextWidth + 3) + (size + 15) / 16 * (kDumpTextWidth + 1 + 16 + 3));
-  AppendAsciiText(buf, kDumpHeader);
-  buf.insert(buf.end(), kLineEnd, kLineEnd + 3);
-  ++d_->lines;
-  for (size_t off = 0; off < size; off += 16) {
-    AppendDumpLine(buf, data + off, std::min<size_t>(16, size - off), off, ascii);
-    ++d_->lines;
-  }
-  d_->lastEmpty = false;
-  d_->MaybeSpill();
-}
+void TVKDebugList::AddDump(const uint8_t* data, size_t size) { d_->AddDump(data, size); }
 
 void TVKDebugList::Append(const TVKDebugList& other) {
   if (&other == this || other.d_->lines == 0) return;
+  d_->openText = SIZE_MAX;
   other.d_->ForEachChunk([this](const uint8_t* p, size_t n) {
     d_->buf.insert(d_->buf.end(), p, p + n);
     d_->MaybeSpill();
     return true;
   });
+  d_->openText = SIZE_MAX;
   d_->lines += other.d_->lines;
   d_->lastEmpty = other.d_->lastEmpty;
 }
@@ -269,7 +370,7 @@ std::filesystem::path TVKDebugList::SpillFile() const { return d_->spillPath; }
 bool TVKDebugList::Save(const std::filesystem::path& file) const {
   std::ofstream f(file, std::ios::binary | std::ios::trunc);
   if (!f) return false;
-  bool ok = d_->ForEachChunk([&f](const uint8_t* p, size_t n) {
+  bool ok = d_->Render([&f](const uint8_t* p, size_t n) {
     f.write(reinterpret_cast<const char*>(p), static_cast<std::streamsize>(n));
     return static_cast<bool>(f);
   });
@@ -279,7 +380,7 @@ bool TVKDebugList::Save(const std::filesystem::path& file) const {
 
 TVKBytes TVKDebugList::SavedBytes() const {
   TVKBytes out;
-  d_->ForEachChunk([&out](const uint8_t* p, size_t n) {
+  d_->Render([&out](const uint8_t* p, size_t n) {
     out.insert(out.end(), p, p + n);
     return true;
   });

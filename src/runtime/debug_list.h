@@ -1,13 +1,14 @@
 // A task's debug or log lines: text lines and hexadecimal dumps of datagrams,
 // saved as one file when the task ends.
 //
-// The list keeps its lines already in their saved form (text in the ANSI
-// code page, dump lines with their printable column as raw bytes, every
-// line ended by " \r\n"). Once it holds more than the spill threshold it
-// moves its content to a temporary file (in the debug directory, else the
-// system temporary directory), so a long task's trace does not grow the
-// process; Save assembles the same file either way. One thread writes a list
-// at a time.
+// Text lines are kept in their saved form (the ANSI code page, each ended by
+// " \r\n"); a dump keeps the datagram's bytes as they are and is laid out
+// as dump lines only when the list is saved, so that tracing a transfer
+// costs a copy of each datagram and not its formatting. Once the list holds
+// more than the spill threshold it moves its content to a temporary file (in
+// the debug directory, else the system temporary directory), so a long
+// task's trace does not grow the process; Save assembles the same file
+// either way. One thread writes a list at a time.
 #pragma once
 
 #include <cstdint>
@@ -24,8 +25,9 @@ class TVKDebugList {
  public:
   static constexpr size_t kDefaultSpillThreshold = size_t{1} << 20;
 
-  // spillThreshold: bytes held in memory before the content moves to a
-  // temporary file (SIZE_MAX never spills).
+  // spillThreshold: bytes held in memory (text in saved form, dumps as
+  // their raw bytes) before the content moves to a temporary file (SIZE_MAX
+  // never spills).
   explicit TVKDebugList(size_t spillThreshold = kDefaultSpillThreshold);
   ~TVKDebugList();  // removes the temporary file, if any
   TVKDebugList(const TVKDebugList&) = delete;

@@ -60,8 +60,15 @@ void LocalTm(time_t secs, struct tm& out) {
 LocalTime Now() {
   struct timeval tv;
   gettimeofday(&tv, nullptr);
-  struct tm lt;
-  LocalTm(tv.tv_sec, lt);
+  // Trace lines ask for the time several times per datagram: the broken-down
+  // local time is worked out once per second on each thread.
+  thread_local time_t cachedSecs = -1;
+  thread_local struct tm cachedTm {};
+  if (tv.tv_sec != cachedSecs) {
+    LocalTm(tv.tv_sec, cachedTm);
+    cachedSecs = tv.tv_sec;
+  }
+  const struct tm& lt = cachedTm;
   LocalTime t;
   t.year = lt.tm_year + 1900;
   t.month = lt.tm_mon + 1;

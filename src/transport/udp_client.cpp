@@ -75,12 +75,16 @@ TVKBytes TVKSDKUDPClientClass::GetData(const TVKBytes& SendData, int32_t TimeOut
   const uint64_t wait = TimeOut > 0 ? static_cast<uint64_t>(TimeOut) : 0;
   for (int32_t i = 0; i < TryCount; ++i) {
     if (!SendData.empty()) {
+      // The request leaves first and is written to the trace while the
+      // device works on it: the lines stay in the same order, and the
+      // exchange does not wait for the dump.
+      const bool sent = Send(SendData);
       if (DebugList) {
         if (i > 0) DebugList->Add(fmt::format("Retry {}", i));
         TraceLine(DebugList, "Send");
         DebugList->AddDump(SendData);
       }
-      if (!Send(SendData)) continue;
+      if (!sent) continue;
     }
     size_t size = 0;
     uint32_t from = 0;

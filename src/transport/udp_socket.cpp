@@ -3,7 +3,7 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
-#include <poll.h>
+#include <sys/time.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -70,6 +70,7 @@ bool UdpSocket::IsOpen() const { return fd_ >= 0; }
 void UdpSocket::Close() {
   if (fd_ >= 0) ::close(static_cast<int>(fd_));
   fd_ = -1;
+  recvWaitMs_ = 0;
 }
 
 bool UdpSocket::EnableBroadcast() {
@@ -100,6 +101,19 @@ bool UdpSocket::SendTo(uint32_t addr, uint16_t port, const uint8_t* data, size_t
   return n >= 0 && static_cast<size_t>(n) == size;
 }
 
+// The receive wait is the socket's receive time-out, so that a wait is a
+// single system call; it is set only when it differs from the last one
+// (exchanges usually wait the same time over and over).
+bool UdpSocket::SetReceiveWait(int64_t ms) {
+  if (ms == recvWaitMs_) return true;
+  timeval tv{};
+  tv.tv_sec = static_cast<time_t>(ms / 1000);
+  tv.tv_usec = static_cast<suseconds_t>((ms % 1000) * 1000);
+  if (::setsockopt(static_cast<int>(fd_), SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv) != 0) return false;
+  recvWaitMs_ = ms;
+  return true;
+}
+
 UdpSocket::RecvStatus UdpSocket::ReceiveFrom(uint8_t* buf, size_t capacity, int timeoutMs,
                                              size_t& got, uint32_t& fromAddr,
                                              uint16_t& fromPort) {
@@ -108,22 +122,18 @@ UdpSocket::RecvStatus UdpSocket::ReceiveFrom(uint8_t* buf, size_t capacity, int 
   if (timeoutMs < 0) timeoutMs = 0;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   for (;;) {
-    // Whole milliseconds, rounded up, so the wait never ends early.
+    // Whole milliseconds, rounded up, so the wait never ends early; with
+    // nothing left, only a datagram already queued is taken.
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
-    pollfd p{static_cast<int>(fd_), POLLIN, 0};
-    const int r = ::poll(&p, 1, left.count() > 0 ? static_cast<int>(left.count()) : 0);
-    if (r < 0) {
-      if (errno == EINTR) continue;
+    int flags = 0;
+    if (left.count() <= 0)
+      flags = MSG_DONTWAIT;
+    else if (!SetReceiveWait(left.count()))
       return RecvStatus::Error;
-    }
-    if (r == 0) {
-      if (std::chrono::steady_clock::now() < deadline) continue;
-      return RecvStatus::TimedOut;
-    }
     sockaddr_in sa{};
     socklen_t len = sizeof sa;
-    const ssize_t n = ::recvfrom(static_cast<int>(fd_), buf, capacity, MSG_DONTWAIT,
+    const ssize_t n = ::recvfrom(static_cast<int>(fd_), buf, capacity, flags,
                                  reinterpret_cast<sockaddr*>(&sa), &len);
     if (n < 0) {
       // A refused earlier send (ICMP port unreachable) surfaces here on

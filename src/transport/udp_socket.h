@@ -45,7 +45,10 @@ class UdpSocket {
                          uint32_t& fromAddr, uint16_t& fromPort);
 
  private:
+  bool SetReceiveWait(int64_t ms);
+
   intptr_t fd_ = -1;
+  int64_t recvWaitMs_ = 0;  // the receive time-out set on the socket (0: none, waits for ever)
 };
 
 }  // namespace vk

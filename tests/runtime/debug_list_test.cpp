@@ -91,7 +91,7 @@ TEST(DebugList, SpilledListSavesTheSameBytesAndRemovesItsFile) {
     for (auto* l : {&memory, &spilled}) {
       l->Add("header");
       l->Append(detection);
-      Fill(*l, 200);
+      Fill(*l, 400);  // spills over 100 KB: read back in pieces that cut records apart
       l->Add(std::string_view());
     }
     EXPECT_FALSE(memory.Spilled());
@@ -120,7 +120,7 @@ TEST(DebugList, DefaultListMovesItsContentOutPastOneMegabyte) {
   TVKDebugList list;
   Fill(list, 100);
   EXPECT_FALSE(list.Spilled());
-  Fill(list, 4000);  // about 2 MB of dump text
+  Fill(list, 4000);  // about 1.3 MB of dumped bytes
   EXPECT_TRUE(list.Spilled());
 }
 

@@ -299,6 +299,38 @@ TEST(UdpSocket, DottedAddressesParseStrictly) {
   }
 }
 
+// Every wait uses its own time-out, also right after a longer one; a zero
+// wait takes only what is already queued.
+TEST(UdpSocket, EachReceiveWaitsItsOwnTimeOut) {
+  UdpSocket rx, tx;
+  ASSERT_TRUE(rx.Open(LoopbackAddr(3), 0));
+  ASSERT_TRUE(tx.Open(LoopbackAddr(4), 0));
+  uint8_t buf[16];
+  size_t got = 0;
+  uint32_t from = 0;
+  uint16_t fromPort = 0;
+
+  auto start = Clock::now();
+  EXPECT_EQ(rx.ReceiveFrom(buf, sizeof buf, 1500, got, from, fromPort), UdpSocket::RecvStatus::TimedOut);
+  EXPECT_GE(MsSince(start), 1495);
+  start = Clock::now();
+  EXPECT_EQ(rx.ReceiveFrom(buf, sizeof buf, 0, got, from, fromPort), UdpSocket::RecvStatus::TimedOut);
+  EXPECT_EQ(rx.ReceiveFrom(buf, sizeof buf, 30, got, from, fromPort), UdpSocket::RecvStatus::TimedOut);
+  EXPECT_LT(MsSince(start), 1000);  // not the 1500 ms wait again
+
+  uint32_t to = 0;
+  ASSERT_TRUE(ParseDottedIPv4(LoopbackAddr(3), to));
+  const uint8_t byte = 0x5A;
+  ASSERT_TRUE(tx.SendTo(to, rx.LocalPort(), &byte, 1));
+  EXPECT_EQ(rx.ReceiveFrom(buf, sizeof buf, 5000, got, from, fromPort), UdpSocket::RecvStatus::Ok);
+  ASSERT_TRUE(tx.SendTo(to, rx.LocalPort(), &byte, 1));
+  std::this_thread::sleep_for(50ms);  // queued before the zero wait looks
+  EXPECT_EQ(rx.ReceiveFrom(buf, sizeof buf, 0, got, from, fromPort), UdpSocket::RecvStatus::Ok);
+  EXPECT_EQ(got, 1u);
+  EXPECT_EQ(buf[0], 0x5A);
+  EXPECT_EQ(fromPort, tx.LocalPort());
+}
+
 TEST(UdpClient, AnUnusableHostFailsQuietly) {
   TVKSDKUDPClientClass client(u"not-an-address", 5002);
   const auto start = Clock::now();

@@ -90,12 +90,12 @@ bool Hits(int knob, int after, int n) { return knob != 0 && n > after && (knob <
 
 std::optional<Answers> SimHecrTables::State::Serve(const Bytes& request, SimDevice& device) {
   if (request.size() < 13 || !IsTableCommand(static_cast<uint16_t>(GetBE(request, 5, 2)))) return std::nullopt;
-  const auto frame = ParseHecr(request);
+  auto frame = ParseHecr(request);
   if (!frame) return std::nullopt;
-  const Bytes info = device.InfoBlock();
+  const std::optional<uint8_t> codeLen = device.InfoByte(147);
 
   std::unique_lock lock(mu);
-  if (info.size() > 147) lfCodeLen = info[147];
+  if (codeLen) lfCodeLen = *codeLen;
   Command& c = commands[frame->cmd];
   const int n = ++c.seen;
   const HecrCommandFaults f = c.faults;
@@ -122,7 +122,7 @@ std::optional<Answers> SimHecrTables::State::Serve(const Bytes& request, SimDevi
       // A record of another size is not the scale's: it neither stores nor
       // acknowledges it.
       if (frame->data.size() != kHecrPluRecordSize) return Answers{};
-      Store(frame->data);
+      Store(std::move(frame->data));
       break;
     case kHecrPluUpload: {
       cmd = kHecrPluUpload;

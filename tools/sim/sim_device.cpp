@@ -113,6 +113,8 @@ void SimDevice::Start() {
   try {
     sock_ = BindUdp(addr_, Port());
     if (family_ == Family::TSecr && ServicePort() != Port()) replySock_ = BindUdp(addr_, ServicePort());
+    ownPeer_ = LocalOf(sock_);
+    replyPeer_ = replySock_ >= 0 ? LocalOf(replySock_) : ownPeer_;
     MakeWakePipe(wake_);
   } catch (...) {
     CloseFd(sock_);
@@ -167,13 +169,20 @@ Bytes SimDevice::InfoBlock() const {
   std::lock_guard lock(mu_);
   return info_;
 }
+std::optional<uint8_t> SimDevice::InfoByte(size_t at) const {
+  std::lock_guard lock(mu_);
+  if (at >= info_.size()) return std::nullopt;
+  return info_[at];
+}
 void SimDevice::SetM3Answer(M3Answer a) {
   std::lock_guard lock(mu_);
   m3_ = a;
 }
 void SimDevice::AddHandler(Handler h) {
   std::lock_guard lock(mu_);
-  handlers_.push_back(std::move(h));
+  auto next = std::make_shared<std::vector<Handler>>(*handlers_);
+  next->push_back(std::move(h));
+  handlers_ = std::move(next);
 }
 
 void SimDevice::Deliver(const Bytes& request, const Peer& from, const Peer& via) {
@@ -199,7 +208,7 @@ void SimDevice::AddPecrRequest(uint8_t dataType, PecrRequest fn) {
 }
 
 void SimDevice::Run() {
-  const Peer own{addr_, Port()};
+  const Peer own = ownPeer_;
   while (!stopping_) {
     pollfd fds[2] = {{sock_, POLLIN, 0}, {wake_[0], POLLIN, 0}};
     if (::poll(fds, 2, -1) < 0 && errno != EINTR) break;
@@ -228,7 +237,7 @@ void SimDevice::Handle(const Pending& p) {
   record_.Add({std::chrono::steady_clock::now(), Direction::Received, p.via, p.from, p.request});
 
   Faults f;
-  std::vector<Handler> handlers;
+  std::shared_ptr<const std::vector<Handler>> handlers;
   int seen;
   {
     std::lock_guard lock(mu_);
@@ -239,7 +248,7 @@ void SimDevice::Handle(const Pending& p) {
   if (f.silent || seen <= f.dropFirst) return;
 
   std::optional<Answers> handled;
-  for (const auto& h : handlers) {
+  for (const auto& h : *handlers) {
     handled = h(p.request, p.from);
     if (handled) break;
   }
@@ -254,23 +263,25 @@ void SimDevice::Handle(const Pending& p) {
   }
 
   int out = replySock_ >= 0 ? replySock_ : sock_;
+  const Peer* local = &replyPeer_;
   if (!f.answerFrom.empty()) {
-    if (altSock_ < 0 || LocalOf(altSock_).addr != f.answerFrom) {
+    if (altSock_ < 0 || altPeer_.addr != f.answerFrom) {
       CloseFd(altSock_);
       try {
         altSock_ = BindUdp(f.answerFrom, 0);
+        altPeer_ = LocalOf(altSock_);
       } catch (const std::exception& e) {
         std::fprintf(stderr, "%s\n", e.what());
         return;
       }
     }
     out = altSock_;
+    local = &altPeer_;
   }
-  const Peer local = LocalOf(out);
   for (const auto& a : answers) {
     for (int copy = 0; copy < (f.answerTwice ? 2 : 1); ++copy) {
       // Recorded first, so whoever receives the datagram finds it recorded.
-      record_.Add({std::chrono::steady_clock::now(), Direction::Sent, local, p.from, a});
+      record_.Add({std::chrono::steady_clock::now(), Direction::Sent, *local, p.from, a});
       SendUdp(out, p.from, a);
     }
   }

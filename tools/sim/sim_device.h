@@ -85,6 +85,8 @@ class SimDevice {
   Faults GetFaults() const;
   void SetInfoBlock(Bytes block);
   Bytes InfoBlock() const;
+  // One byte of the information block (nullopt past its end).
+  std::optional<uint8_t> InfoByte(size_t at) const;
   void SetM3Answer(M3Answer a);
   // Handlers run on the device's thread, in the order added, before the
   // built-in answers.
@@ -119,13 +121,16 @@ class SimDevice {
   Bytes info_;
   Faults faults_;
   M3Answer m3_ = M3Answer::None;
-  std::vector<Handler> handlers_;
+  // Replaced whole when a handler is added, so a request takes a snapshot
+  // without copying the handlers.
+  std::shared_ptr<const std::vector<Handler>> handlers_ = std::make_shared<std::vector<Handler>>();
   std::deque<Pending> queue_;
   int requestsSeen_ = 0;
 
   int sock_ = -1;        // family port on addr_
   int replySock_ = -1;   // TSecr service port, or -1 (answers go out on sock_)
   int altSock_ = -1;     // Faults::answerFrom
+  Peer ownPeer_, replyPeer_, altPeer_;  // the local ends of sock_, the answering socket and altSock_
   int wake_[2] = {-1, -1};
   std::atomic<bool> running_{false};
   std::atomic<bool> stopping_{false};

@@ -8,8 +8,9 @@ void Record::Add(Datagram d) {
   std::function<void(const Datagram&)> observer;
   {
     std::lock_guard lock(mu_);
-    items_.push_back(d);
     observer = observer_;
+    // The observer still needs the datagram after the lock.
+    items_.push_back(observer ? d : std::move(d));
   }
   cv_.notify_all();
   if (observer) observer(d);
