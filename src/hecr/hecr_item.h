@@ -83,6 +83,11 @@ class TVKSDKHecrCustomItem {
   // bound for the task's ProcType.
   bool HasOperation() const { return FGetSendData != nullptr && FSetRecvData != nullptr; }
   bool GetSendData(int32_t Index, TVKBytes& Data) { return (this->*FGetSendData)(Index, Data); }
+  // Called while the request before Index is on its way: an item may build
+  // request Index now so that GetSendData(Index) has it at hand. It must
+  // not report anything or change what the host sees; GetSendData still
+  // decides (and reports) as if nothing had been prepared.
+  virtual void Prefetch(int32_t /*Index*/) {}
   TVKSDKHecrRecvCheck SetRecvData(int32_t Index, const TVKBytes& Data) { return (this->*FSetRecvData)(Index, Data); }
 
   int32_t Total() const { return FTotal; }

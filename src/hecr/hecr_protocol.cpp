@@ -137,8 +137,10 @@ void TVKSDKHecrProtocol::RunTransferLoop(TVKSDKHecrCustomItem& item, TVKSDKUDPCl
     }
     if (!item.GetSendData(FProcessIndex, request)) return;
     int32_t retries = tryCount;
+    // The next request is built while this one is answered.
+    const std::function<void()> prefetch = [&item, this] { item.Prefetch(FProcessIndex + 1); };
     for (;;) {
-      TVKBytes reply = client.GetData(request, timeOut, tryCount, debug);
+      TVKBytes reply = client.GetData(request, timeOut, tryCount, debug, prefetch);
       TVKSDKHecrRecvCheck r = item.SetRecvData(FProcessIndex, reply);
       if (r == rcRetry) {
         // The answer may be on its way still: listen once more before

@@ -1,5 +1,6 @@
 #include "runtime/debug_output.h"
 
+#include <fmt/compile.h>
 #include <fmt/format.h>
 
 #include <cmath>
@@ -201,8 +202,9 @@ void AppendDetectionLines(TVKDebugList& list, const TVKDebugList& detection) {
 }
 
 std::string ProgressLogText(uint32_t errorCode, uint32_t index, uint32_t total) {
-  if (errorCode == 0) return fmt::format("Complete, Total: {}", total);
-  if (errorCode == 1) return fmt::format("Progress: {}/{}", index, total);
+  // Progress is logged for every record: its format is compiled in.
+  if (errorCode == 0) return fmt::format(FMT_COMPILE("Complete, Total: {}"), total);
+  if (errorCode == 1) return fmt::format(FMT_COMPILE("Progress: {}/{}"), index, total);
   return fmt::format("Proc Failed! ErrorCode:{}  Progress: {}/{}", errorCode, index, total);
 }
 

@@ -1,5 +1,6 @@
 #include "transport/udp_client.h"
 
+#include <fmt/compile.h>
 #include <fmt/format.h>
 
 #include <algorithm>
@@ -33,10 +34,15 @@ bool TVKSDKUDPClientClass::IsBroadcast() const {
   return dots == 3 && FHost.substr(lastDot + 1) == u"255";
 }
 
+// Written twice per exchange, so the format is compiled in and the line is
+// built on the stack.
 void TVKSDKUDPClientClass::TraceLine(TVKDebugList* list, const char* what) const {
   const platform::LocalTime t = platform::Now();
-  list->Add(fmt::format("[{:02}:{:02}:{:02}.{:03}] >>>>>>{} data, Local port:{}, Remote port:{}",
-                        t.hour, t.minute, t.second, t.msec, what, FBindPort, FPort));
+  char line[128];
+  const auto end = fmt::format_to_n(line, sizeof line,
+                                    FMT_COMPILE("[{:02}:{:02}:{:02}.{:03}] >>>>>>{} data, Local port:{}, Remote port:{}"),
+                                    t.hour, t.minute, t.second, t.msec, what, FBindPort, FPort);
+  list->Add(std::string_view(line, std::min(end.size, sizeof line)));
 }
 
 bool TVKSDKUDPClientClass::Send(const TVKBytes& data) {
@@ -69,7 +75,8 @@ TVKSDKUDPClientClass::Wait TVKSDKUDPClientClass::Receive(uint64_t deadlineMs, bo
 }
 
 TVKBytes TVKSDKUDPClientClass::GetData(const TVKBytes& SendData, int32_t TimeOut,
-                                       int32_t TryCount, TVKDebugList* DebugList) {
+                                       int32_t TryCount, TVKDebugList* DebugList,
+                                       const std::function<void()>& WhileWaiting) {
   if (TryCount < 1) return {};
   const bool anySender = IsBroadcast();
   const uint64_t wait = TimeOut > 0 ? static_cast<uint64_t>(TimeOut) : 0;
@@ -86,6 +93,7 @@ TVKBytes TVKSDKUDPClientClass::GetData(const TVKBytes& SendData, int32_t TimeOut
       }
       if (!sent) continue;
     }
+    if (WhileWaiting) WhileWaiting();
     size_t size = 0;
     uint32_t from = 0;
     uint16_t fromPort = 0;

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,9 +46,11 @@ class TVKSDKUDPClientClass {
   // answer, TryCount attempts in all. Unless the host is a segment's .255
   // address, only a datagram from the host's address (any port) is an
   // answer; others are dropped without restarting the wait. Empty result
-  // when every attempt failed or TryCount < 1.
+  // when every attempt failed or TryCount < 1. WhileWaiting, when given,
+  // runs after each send, before the wait: work that can overlap the
+  // device's answer.
   TVKBytes GetData(const TVKBytes& SendData, int32_t TimeOut, int32_t TryCount,
-                   TVKDebugList* DebugList);
+                   TVKDebugList* DebugList, const std::function<void()>& WhileWaiting = {});
 
   // Sends SendData once and collects answers, each wait lasting the time-out
   // (FForceTimeOut when it is 0 or more). To a .255 address it collects

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <unordered_map>
 
 namespace vemkasim {
 
@@ -30,7 +31,10 @@ struct SimHecrTables::State {
   uint64_t lateGeneration = 0;  // bumped to release waiting late answers
 
   uint8_t lfCodeLen = 0;
-  std::map<uint32_t, Bytes> plu;  // ID -> record (empty when data is not kept)
+  // ID -> record (empty when data is not kept). Hashed: a long download
+  // stores a record per request, and a tree walk per record would make the
+  // simulated scale the slow side.
+  std::unordered_map<uint32_t, Bytes> plu;
   mutable std::vector<uint32_t> order;  // IDs ascending, rebuilt after changes
   mutable bool orderValid = true;
   uint64_t pluReceived = 0;
@@ -54,6 +58,7 @@ struct SimHecrTables::State {
       order.clear();
       order.reserve(plu.size());
       for (const auto& [id, rec] : plu) order.push_back(id);
+      std::sort(order.begin(), order.end());
       orderValid = true;
     }
     return order;
@@ -193,7 +198,7 @@ std::vector<Bytes> SimHecrTables::PluRecords() const {
   std::lock_guard lock(state_->mu);
   std::vector<Bytes> out;
   out.reserve(state_->plu.size());
-  for (const auto& [id, rec] : state_->plu) out.push_back(rec);
+  for (uint32_t id : state_->Order()) out.push_back(state_->plu.at(id));
   return out;
 }
 

@@ -472,10 +472,43 @@ bool TVKSDKHecrPLUItem::GetDownSendData(int32_t Index, TVKBytes& Data) {
     DoProgress(VKSDK_OK, static_cast<uint32_t>(Index), static_cast<uint32_t>(FTotal));
     return false;
   }
+  if (Index == FPrefetchIndex) {
+    FPrefetchIndex = -1;
+    Data.swap(FPrefetchFrame);
+    ++FDataIndex;
+    return true;
+  }
+  size_t failed = 0;
+  switch (BuildDownFrame(Index, Data, failed)) {
+    case DownBuild::Ok:
+      ++FDataIndex;
+      return true;
+    case DownBuild::BadCells:
+      return Fail(VKSDK_ERR_FILE_FORMAT, static_cast<uint32_t>(Index) + 1);
+    case DownBuild::CannotEncode:
+      break;
+  }
+  const TVKSDKRAMFieldInfo& f = FFields[static_cast<size_t>(FImportFieldIndexs[failed])];
+  char buf[96];
+  std::snprintf(buf, sizeof buf, " cannot be encoded at row %d", FPluIdList[static_cast<size_t>(Index)].Row + 2);
+  WriteDebug(std::u16string(f.ImportName) + u" value " + std::u16string(FCells[failed]) + Widen(buf));
+  return Fail(VKSDK_ERR_ENCODE, static_cast<uint32_t>(Index) + 1);
+}
+
+void TVKSDKHecrPLUItem::Prefetch(int32_t Index) {
+  if (Params().ProcType != 0 || Index == FPrefetchIndex || Index < 0 || Index >= FTotal ||
+      static_cast<size_t>(Index) >= FPluIdList.size())
+    return;
+  size_t failed = 0;
+  // A row that fails is left to GetDownSendData, which reports it in turn.
+  FPrefetchIndex = BuildDownFrame(Index, FPrefetchFrame, failed) == DownBuild::Ok ? Index : -1;
+}
+
+TVKSDKHecrPLUItem::DownBuild TVKSDKHecrPLUItem::BuildDownFrame(int32_t Index, TVKBytes& Data, size_t& FailedCell) {
   const int32_t row = FPluIdList[static_cast<size_t>(Index)].Row;
   ReadLine(static_cast<size_t>(row) + 1);
   SplitLine();
-  if (FCells.size() != FHeaderCells) return Fail(VKSDK_ERR_FILE_FORMAT, static_cast<uint32_t>(Index) + 1);
+  if (FCells.size() != FHeaderCells) return DownBuild::BadCells;
 
   const TVKSDKSysParams& sp = SysParams();
   if (sp.Minus2Delete) {
@@ -495,17 +528,9 @@ bool TVKSDKHecrPLUItem::GetDownSendData(int32_t Index, TVKBytes& Data) {
   std::memcpy(FRecord.data(), FDefData.data(), kRecordSize);
   uint8_t* rec = FRecord.data();
   TVKCodecContext ctx{FCodePage, this};
-  size_t failed = 0;
-  if (!ImportCells(rec, ctx, failed)) {
-    const TVKSDKRAMFieldInfo& f = FFields[static_cast<size_t>(FImportFieldIndexs[failed])];
-    char buf[96];
-    std::snprintf(buf, sizeof buf, " cannot be encoded at row %d", row + 2);
-    WriteDebug(std::u16string(f.ImportName) + u" value " + std::u16string(FCells[failed]) + Widen(buf));
-    return Fail(VKSDK_ERR_ENCODE, static_cast<uint32_t>(Index) + 1);
-  }
-  ++FDataIndex;
+  if (!ImportCells(rec, ctx, FailedCell)) return DownBuild::CannotEncode;
   BuildFrame(Data, kDownCmd, ParamOf(Index), rec, kRecordSize);
-  return true;
+  return DownBuild::Ok;
 }
 
 TVKSDKHecrRecvCheck TVKSDKHecrPLUItem::SetDownRecvData(int32_t Index, const TVKBytes& Data) {

@@ -35,6 +35,7 @@ class TVKSDKHecrPLUItem : public TVKSDKHecrCustomItem {
   TVKSDKHecrRecvCheck SetUpRecvData(int32_t Index, const TVKBytes& Data) override;
   bool GetDelSendData(int32_t Index, TVKBytes& Data) override;
   TVKSDKHecrRecvCheck SetDelRecvData(int32_t Index, const TVKBytes& Data) override;
+  void Prefetch(int32_t Index) override;
 
   // Codec state: the multiples the price and weight codecs scale by, and
   // the device facts the name codec needs.
@@ -54,6 +55,12 @@ class TVKSDKHecrPLUItem : public TVKSDKHecrCustomItem {
     int32_t Row;
   };
 
+  // What building the download frame of a row came to.
+  enum class DownBuild { Ok, BadCells, CannotEncode };
+  // Builds the frame of download Index into Data, without reporting;
+  // on CannotEncode, FailedCell is the cell that did not fit.
+  DownBuild BuildDownFrame(int32_t Index, TVKBytes& Data, size_t& FailedCell);
+
   bool CheckDownloadFile();
   bool ReadIdList();
   int32_t LastColumnOf(int32_t field) const;
@@ -67,6 +74,9 @@ class TVKSDKHecrPLUItem : public TVKSDKHecrCustomItem {
   uint32_t FCodePage = 0;
   uint32_t FMaxId = 999999;
   bool FCountsAnswered = true;
+  // The download frame built ahead by Prefetch, and its index (-1: none).
+  TVKBytes FPrefetchFrame;
+  int32_t FPrefetchIndex = -1;
 };
 
 }  // namespace vk
