@@ -140,6 +140,7 @@ int main(int argc, char** argv) {
     // Rounds interleaved, keeping each loop's best: the machine is
     // shared, and a round that lost its core says nothing about the code.
     double sdkRate = 0, plainRate = 0, scaleRate = 0, exchange = 0, withStart = 0;
+    std::printf("round   SDK rows/s   plain round trips/s   SDK/plain\n");
     for (int round = 0; round < kRounds; ++round) {
       scale->Log().Clear();
       TaskResult r;
@@ -148,14 +149,15 @@ int main(int argc, char** argv) {
         std::printf("PLU download ended with code %u after %u of %u rows\n", r.code.load(), r.done.load(), rows);
         return 1;
       }
-      if (rows / r.TransferSeconds() > sdkRate) {
-        sdkRate = rows / r.TransferSeconds();
+      const double sdkRound = rows / r.TransferSeconds();
+      if (sdkRound > sdkRate) {
+        sdkRate = sdkRound;
         exchange = r.TransferSeconds();
         withStart = total;
       }
-      double pl = PlainLoop(rows);
-      std::printf("round %d sdk %.0f plain %.0f\n", round, rows / r.TransferSeconds(), pl);
-      plainRate = std::max(plainRate, pl);
+      const double plainRound = PlainLoop(rows);
+      plainRate = std::max(plainRate, plainRound);
+      std::printf("%5d   %10.0f   %19.0f   %8.1f %%\n", round + 1, sdkRound, plainRound, 100.0 * sdkRound / plainRound);
       // The plain client against the simulated scale shows the scale's own share.
       scaleRate = std::max(scaleRate, ClientLoop(kScaleAddr, rows, [&](uint32_t i) -> const vemkasim::Bytes& {
                              return frames[i % frames.size()];
