@@ -1,6 +1,7 @@
 #include "hecr/hecr_protocol.h"
 
 #include <exception>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -128,6 +129,8 @@ void TVKSDKHecrProtocol::RunTransferLoop(TVKSDKHecrCustomItem& item, TVKSDKUDPCl
   }
   TVKBytes request;
   const TVKBytes noRequest;
+  // The next request is built while this one is answered.
+  const std::function<void()> prefetch = [&item, this] { item.Prefetch(FProcessIndex + 1); };
   for (;;) {
     if (Terminated()) {
       DoProgress(VKSDK_TERMINATED, 0, 0);
@@ -137,8 +140,6 @@ void TVKSDKHecrProtocol::RunTransferLoop(TVKSDKHecrCustomItem& item, TVKSDKUDPCl
     }
     if (!item.GetSendData(FProcessIndex, request)) return;
     int32_t retries = tryCount;
-    // The next request is built while this one is answered.
-    const std::function<void()> prefetch = [&item, this] { item.Prefetch(FProcessIndex + 1); };
     for (;;) {
       TVKBytes reply = client.GetData(request, timeOut, tryCount, debug, prefetch);
       TVKSDKHecrRecvCheck r = item.SetRecvData(FProcessIndex, reply);
