@@ -13,7 +13,9 @@
 
 #include <array>
 #include <cstdio>
+#include <cstring>
 #include <string>
+#include <type_traits>
 #include <unordered_map>
 
 #include "data/codepage_tables.h"
@@ -65,7 +67,37 @@ int IcuNamesFor(uint32_t cp, std::array<std::string, 3>& names) {
   return 3;
 }
 
-UConverter* OpenIcu(uint32_t cp) {
+// An ICU converter and whether it writes and reads the ASCII range
+// (U+0000..U+007F) as the same single bytes: most code pages do, and text
+// that is all ASCII then needs no call into ICU.
+struct IcuConverter {
+  UConverter* conv = nullptr;
+  bool asciiSame = false;
+};
+
+template <typename Unit>
+bool AllBelow0x80(const Unit* p, size_t n) {
+  for (size_t i = 0; i < n; ++i)
+    if (static_cast<std::make_unsigned_t<Unit>>(p[i]) >= 0x80) return false;
+  return true;
+}
+
+bool MapsAsciiToItself(UConverter* c) {
+  UChar units[128];
+  char bytes[128];
+  for (int i = 0; i < 128; ++i) units[i] = static_cast<UChar>(i), bytes[i] = static_cast<char>(i);
+  char encoded[512];
+  UChar decoded[256];
+  UErrorCode e = U_ZERO_ERROR;
+  const int32_t ne = ucnv_fromUChars(c, encoded, sizeof encoded, units, 128, &e);
+  if (U_FAILURE(e) || ne != 128 || std::memcmp(encoded, bytes, 128) != 0) return false;
+  e = U_ZERO_ERROR;
+  const int32_t nd = ucnv_toUChars(c, decoded, 256, bytes, 128, &e);
+  ucnv_reset(c);
+  return U_SUCCESS(e) && nd == 128 && std::memcmp(decoded, units, sizeof units) == 0;
+}
+
+IcuConverter OpenIcu(uint32_t cp) {
   std::array<std::string, 3> names;
   int n = IcuNamesFor(cp, names);
   for (int i = 0; i < n; ++i) {
@@ -77,9 +109,9 @@ UConverter* OpenIcu(uint32_t cp) {
     }
     e = U_ZERO_ERROR;
     ucnv_setFromUCallBack(c, QuestionMarkCallback, nullptr, nullptr, nullptr, &e);
-    return c;
+    return {c, MapsAsciiToItself(c)};
   }
-  return nullptr;
+  return {};
 }
 
 // ICU converters are not thread-safe: each thread keeps its own, opened on
@@ -88,38 +120,38 @@ class IcuCache {
  public:
   ~IcuCache() {
     for (auto& kv : map_)
-      if (kv.second) ucnv_close(kv.second);
+      if (kv.second.conv) ucnv_close(kv.second.conv);
   }
-  UConverter* Get(uint32_t cp) {
+  const IcuConverter* Get(uint32_t cp) {
     if (cp == lastCp_ && last_) return last_;
     auto it = map_.find(cp);
-    UConverter* c;
-    if (it == map_.end()) {
-      c = OpenIcu(cp);
-      map_.emplace(cp, c);
-    } else {
-      c = it->second;
-    }
-    if (c) {
-      lastCp_ = cp;
-      last_ = c;
-    }
-    return c;
+    if (it == map_.end()) it = map_.emplace(cp, OpenIcu(cp)).first;
+    if (!it->second.conv) return nullptr;
+    lastCp_ = cp;
+    last_ = &it->second;  // elements of an unordered_map stay where they are
+    return last_;
   }
 
  private:
-  std::unordered_map<uint32_t, UConverter*> map_;
+  std::unordered_map<uint32_t, IcuConverter> map_;
   uint32_t lastCp_ = 0;
-  UConverter* last_ = nullptr;
+  const IcuConverter* last_ = nullptr;
 };
 
-UConverter* IcuFor(uint32_t cp) {
+const IcuConverter* IcuFor(uint32_t cp) {
   thread_local IcuCache cache;
   return cache.Get(cp);
 }
 
-void IcuEncode(UConverter* c, const char16_t* s, size_t n, TVKBytes& out) {
+void IcuEncode(const IcuConverter* ic, const char16_t* s, size_t n, TVKBytes& out) {
   if (n == 0) return;
+  if (ic->asciiSame && AllBelow0x80(s, n)) {
+    const size_t at = out.size();
+    out.resize(at + n);
+    for (size_t i = 0; i < n; ++i) out[at + i] = static_cast<uint8_t>(s[i]);
+    return;
+  }
+  UConverter* c = ic->conv;
   ucnv_resetFromUnicode(c);
   const UChar* src = reinterpret_cast<const UChar*>(s);
   const UChar* srcEnd = src + n;
@@ -142,8 +174,13 @@ void IcuEncode(UConverter* c, const char16_t* s, size_t n, TVKBytes& out) {
   }
 }
 
-void IcuDecode(UConverter* c, const uint8_t* b, size_t n, std::u16string& out) {
+void IcuDecode(const IcuConverter* ic, const uint8_t* b, size_t n, std::u16string& out) {
   if (n == 0) return;
+  if (ic->asciiSame && AllBelow0x80(b, n)) {
+    out.append(b, b + n);
+    return;
+  }
+  UConverter* c = ic->conv;
   ucnv_resetToUnicode(c);
   const char* src = reinterpret_cast<const char*>(b);
   const char* srcEnd = src + n;
@@ -289,7 +326,7 @@ int Big5ExtraIndexOf(uint8_t lead, uint8_t trail) {
 // `over` yields bytes are written as those bytes.
 template <typename Override>
 void EncodeWithOverrides(std::u16string_view t, uint32_t icuCp, Override over, TVKBytes& out) {
-  UConverter* c = IcuFor(icuCp);
+  const IcuConverter* c = IcuFor(icuCp);
   size_t run = 0;
   uint8_t extra[2];
   for (size_t i = 0; i < t.size(); ++i) {
@@ -318,7 +355,7 @@ void EncodeBig5(std::u16string_view t, TVKBytes& out) {
 // 81..FE and its trail byte form one character, so the middle of 不變
 // (A4 A3 C5 DC) is never read as the pair A3 C5.
 void DecodeBig5(const uint8_t* b, size_t n, std::u16string& out) {
-  UConverter* c = IcuFor(kBig5);
+  const IcuConverter* c = IcuFor(kBig5);
   size_t run = 0, i = 0;
   while (i < n) {
     if (b[i] >= 0x81 && b[i] <= 0xFE && i + 1 < n) {
@@ -349,7 +386,7 @@ void EncodeTurkishPlus(std::u16string_view t, TVKBytes& out) {
 }
 
 void DecodeTurkishPlus(const uint8_t* b, size_t n, std::u16string& out) {
-  UConverter* c = IcuFor(1254);
+  const IcuConverter* c = IcuFor(1254);
   size_t run = 0;
   for (size_t i = 0; i < n; ++i) {
     if (b[i] != 0xD7 && b[i] != 0xF7) continue;
@@ -441,7 +478,7 @@ void AppendCodePageBytes(std::u16string_view Text, uint32_t CodePage, TVKBytes& 
     case kViscii: EncodeViscii(Text, Out); return;
     case kGeorgian: EncodeGeorgian(Text, Out); return;
     default: {
-      UConverter* c = IcuFor(ResolveCodePage(CodePage));
+      const IcuConverter* c = IcuFor(ResolveCodePage(CodePage));
       if (c) IcuEncode(c, Text.data(), Text.size(), Out);
       else EncodeUtf8(Text, Out);
       return;
@@ -459,7 +496,7 @@ void AppendCodePageString(const uint8_t* Bytes, size_t Size, uint32_t CodePage, 
     case kViscii: DecodeViscii(Bytes, Size, Out); return;
     case kGeorgian: DecodeGeorgian(Bytes, Size, Out); return;
     default: {
-      UConverter* c = IcuFor(ResolveCodePage(CodePage));
+      const IcuConverter* c = IcuFor(ResolveCodePage(CodePage));
       if (c) IcuDecode(c, Bytes, Size, Out);
       else DecodeUtf8(Bytes, Size, Out);
       return;

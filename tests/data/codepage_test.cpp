@@ -48,6 +48,8 @@ TEST(CodePage, EncodesAndDecodesEveryKindOfCodePage) {
       {"949", 949, u"한", {0xC7, 0xD1}, true},
       {"874", 874, u"\u0E01", {0xA1}, true},
       {"1258", 1258, u"Ơ", {0xD5}, true},
+      {"1252 ascii", 1252, u"Apple\t1", {0x41, 0x70, 0x70, 0x6C, 0x65, 0x09, 0x31}, true},
+      {"ebcdic ascii letters", 37, u"AB1", {0xC1, 0xC2, 0xF1}, true},  // ASCII text not kept as it is
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
