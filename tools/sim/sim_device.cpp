@@ -213,12 +213,13 @@ void SimDevice::Run() {
     pollfd fds[2] = {{sock_, POLLIN, 0}, {wake_[0], POLLIN, 0}};
     if (::poll(fds, 2, -1) < 0 && errno != EINTR) break;
     if (fds[1].revents) DrainPipe(wake_[0]);
-    if (fds[0].revents & POLLIN) {
-      Pending p;
-      while (!stopping_ && RecvUdp(sock_, p.request, p.from)) {
-        p.via = own;
-        Handle(p);
-      }
+    // One datagram per wake: poll reports at once when more are queued, and
+    // the common case (one request, then silence until the next) spends no
+    // system call finding the queue empty.
+    Pending p;
+    if ((fds[0].revents & POLLIN) && !stopping_ && RecvUdp(sock_, p.request, p.from)) {
+      p.via = own;
+      Handle(p);
     }
     for (;;) {
       Pending p;
