@@ -15,7 +15,6 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <type_traits>
 #include <unordered_map>
 
 #include "data/codepage_tables.h"
@@ -74,13 +73,6 @@ struct IcuConverter {
   UConverter* conv = nullptr;
   bool asciiSame = false;
 };
-
-template <typename Unit>
-bool AllBelow0x80(const Unit* p, size_t n) {
-  for (size_t i = 0; i < n; ++i)
-    if (static_cast<std::make_unsigned_t<Unit>>(p[i]) >= 0x80) return false;
-  return true;
-}
 
 bool MapsAsciiToItself(UConverter* c) {
   UChar units[128];
@@ -145,7 +137,7 @@ const IcuConverter* IcuFor(uint32_t cp) {
 
 void IcuEncode(const IcuConverter* ic, const char16_t* s, size_t n, TVKBytes& out) {
   if (n == 0) return;
-  if (ic->asciiSame && AllBelow0x80(s, n)) {
+  if (ic->asciiSame && IsAsciiText(s, n)) {
     const size_t at = out.size();
     out.resize(at + n);
     for (size_t i = 0; i < n; ++i) out[at + i] = static_cast<uint8_t>(s[i]);
@@ -176,7 +168,7 @@ void IcuEncode(const IcuConverter* ic, const char16_t* s, size_t n, TVKBytes& ou
 
 void IcuDecode(const IcuConverter* ic, const uint8_t* b, size_t n, std::u16string& out) {
   if (n == 0) return;
-  if (ic->asciiSame && AllBelow0x80(b, n)) {
+  if (ic->asciiSame && IsAsciiText(b, n)) {
     out.append(b, b + n);
     return;
   }

@@ -1,13 +1,23 @@
 // Conversion between UTF-16 text and the byte encodings the SDK speaks.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 #include "runtime/types.h"
 
 namespace vk {
+
+// True when every unit of the text is below 0x80 (plain ASCII).
+template <typename Unit>
+bool IsAsciiText(const Unit* p, size_t n) {
+  for (size_t i = 0; i < n; ++i)
+    if (static_cast<std::make_unsigned_t<Unit>>(p[i]) >= 0x80) return false;
+  return true;
+}
 
 // Code page numbers: 0 = the ANSI code page (System/AnsiCodePage, UTF-8 on
 // Linux by default), 1200 UTF-16LE, 1201 UTF-16BE, 65001 UTF-8, 950 Big5 with

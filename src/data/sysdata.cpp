@@ -128,13 +128,9 @@ std::u16string TVKSysData::EscapeControlChars(std::u16string_view s) {
 }
 
 std::u16string TVKSysData::UnescapeControlChars(std::u16string_view s) {
-  std::u16string out(s);
-  if (out.find_first_of(u"{\\<") == std::u16string::npos) return out;
-  ReplaceAll(out, u"{$0D}", u"\r");
-  ReplaceAll(out, u"{$0A}", u"\n");
-  ReplaceAll(out, u"{$09}", u"\t");
-  ReplaceAll(out, u"\\r", u"\r");
-  ReplaceAll(out, u"\\n", u"\n");
+  if (s.find_first_of(u"{\\<") == std::u16string_view::npos) return std::u16string(s);
+  // The file escapes, then the two only field text knows.
+  std::u16string out = DecodeStr(s);
   ReplaceAll(out, u"\\t", u"\t");
   ReplaceAll(out, u"<br>", u"\r\n");
   return out;

@@ -50,13 +50,6 @@ bool AnsiKeepsAscii() {
   return keeps.load(std::memory_order_relaxed);
 }
 
-template <typename Char>
-bool AllAscii(std::basic_string_view<Char> s) {
-  for (Char c : s)
-    if (static_cast<std::make_unsigned_t<Char>>(c) >= 0x80) return false;
-  return true;
-}
-
 // Appends the saved form of text that is known to be ASCII.
 void AppendAsciiText(TVKBytes& out, std::string_view text) {
   if (AnsiKeepsAscii()) {
@@ -325,7 +318,7 @@ TVKDebugList::TVKDebugList(size_t spillThreshold) : d_(new Impl(spillThreshold))
 TVKDebugList::~TVKDebugList() = default;
 
 void TVKDebugList::Add(std::u16string_view line) {
-  if (AllAscii(line) && AnsiKeepsAscii()) {
+  if (IsAsciiText(line.data(), line.size()) && AnsiKeepsAscii()) {
     uint8_t* out = d_->TextSpace(line.size() + 3);
     for (char16_t c : line) *out++ = static_cast<uint8_t>(c);
     d_->EndTextLine(line.empty());
@@ -336,7 +329,7 @@ void TVKDebugList::Add(std::u16string_view line) {
 }
 
 void TVKDebugList::Add(std::string_view line) {
-  if (!AllAscii(line)) {
+  if (!IsAsciiText(line.data(), line.size())) {
     Add(std::u16string_view(Utf8ToUtf16(line)));
   } else if (AnsiKeepsAscii()) {
     d_->AddTextLine(reinterpret_cast<const uint8_t*>(line.data()), line.size());

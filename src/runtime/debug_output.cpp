@@ -127,16 +127,42 @@ std::string FormatElapsed(TDateTime start, TDateTime stop) {
   return fmt::format("{:02}:{:02}:{:02}.{:03}", ms / 3600000, ms / 60000 % 60, ms / 1000 % 60, ms % 1000);
 }
 
+namespace {
+
+// "<addr>_<stamp>_<unique>_0x<ProcType>_0x<DataType>": how the SDK's own
+// file names start.
+std::u16string NameStart(std::u16string_view addr, const platform::LocalTime& t, uint64_t unique, uint8_t procType,
+                         int32_t dataType) {
+  return std::u16string(addr) + W(fmt::format("_{}_{}_0x{:02x}_0x{:04x}", FormatFileStamp(t), unique, procType,
+                                              static_cast<uint32_t>(dataType) & 0xFFFF));
+}
+
+// The lines a task header and a detection failure share after the address
+// line: the request, the file, the parameter file and the program.
+void AddRequestLines(TVKDebugList& list, uint8_t procType, int32_t dataType, int32_t dataID,
+                     std::u16string_view fileName, bool paramFileState) {
+  const auto& params = SysParams();
+  list.Add(fmt::format("ProcType:0x{:02x}  DataType:0x{:04x}  DataID:0x{:02x}", procType,
+                       static_cast<uint32_t>(dataType) & 0xFFFF, static_cast<uint32_t>(dataID)));
+  list.Add(kDashLine);
+  list.Add(u"FileName:" + std::u16string(fileName));
+  list.Add(kDashLine);
+  list.Add(u"Param File:" + params.ParamFile.u16string());
+  if (paramFileState)
+    list.Add(params.ParamFileExists ? "Param File exists." : "Param File does not exist, use default param.");
+  list.Add(u"Main Program:" + platform::ExecutablePath().u16string());
+  list.Add(params.DetectProtocol ? "DetectProtocol:True" : "DetectProtocol:False");
+  list.Add(kDashLine);
+}
+
+}  // namespace
+
 std::u16string BuildBaseFileName(std::u16string_view addr, TDateTime time, uint64_t uniqueNumber, uint8_t procType,
                                  int32_t dataType) {
-  std::u16string s(addr);
-  s += W(fmt::format("_{}_{}_0x{:02x}_0x{:04x}", FormatFileStamp(time), uniqueNumber, procType,
-                     static_cast<uint32_t>(dataType) & 0xFFFF));
-  return s;
+  return NameStart(addr, platform::FromDateTime(time), uniqueNumber, procType, dataType);
 }
 
 void WriteTaskHeader(TVKDebugList& list, const TVKTaskHeaderInfo& info) {
-  const auto& params = SysParams();
   const auto& raw = info.RawData;
   // Fields of the packed record are copied into prvalues before formatting
   // (fmt takes its arguments by reference).
@@ -145,16 +171,7 @@ void WriteTaskHeader(TVKDebugList& list, const TVKTaskHeaderInfo& info) {
 
   list.Add(kStarLine);
   list.Add(u"IP Address:" + info.Addr + W(fmt::format("  Port:{}  ClassName:{}", info.Port, info.ClassName)));
-  list.Add(fmt::format("ProcType:0x{:02x}  DataType:0x{:04x}  DataID:0x{:02x}", info.ProcType,
-                       static_cast<uint32_t>(info.DataType) & 0xFFFF, static_cast<uint32_t>(info.DataID)));
-  list.Add(kDashLine);
-  list.Add(u"FileName:" + info.FileName);
-  list.Add(kDashLine);
-  list.Add(u"Param File:" + params.ParamFile.u16string());
-  list.Add(params.ParamFileExists ? "Param File exists." : "Param File does not exist, use default param.");
-  list.Add(u"Main Program:" + platform::ExecutablePath().u16string());
-  list.Add(params.DetectProtocol ? "DetectProtocol:True" : "DetectProtocol:False");
-  list.Add(kDashLine);
+  AddRequestLines(list, info.ProcType, info.DataType, info.DataID, info.FileName, true);
   list.AddDump(raw.Raw, sizeof(raw.Raw));
   list.Add(std::string_view());
 
@@ -300,22 +317,12 @@ fs::path WriteDetectionFailure(const TVKDebugList& detection, const TVKDetection
     TVKDebugList list;
     list.Add(kStarLine);
     list.Add(u"IP Address:" + f.Addr + W(fmt::format("  Port:{}  ProtocolType:{}", f.Port, f.ProtocolType)));
-    list.Add(fmt::format("ProcType:0x{:02x}  DataType:0x{:04x}  DataID:0x{:02x}", f.ProcType,
-                         static_cast<uint32_t>(f.DataType) & 0xFFFF, static_cast<uint32_t>(f.DataID)));
-    list.Add(kDashLine);
-    list.Add(u"FileName:" + f.FileName);
-    list.Add(kDashLine);
-    list.Add(u"Param File:" + params.ParamFile.u16string());
-    list.Add(u"Main Program:" + platform::ExecutablePath().u16string());
-    list.Add(params.DetectProtocol ? "DetectProtocol:True" : "DetectProtocol:False");
-    list.Add(kDashLine);
+    AddRequestLines(list, f.ProcType, f.DataType, f.DataID, f.FileName, false);
     list.Add(f.Message + u"  " + W(FormatDateTimeSec(now)));
     list.Add(kStarLine);
     list.Append(detection);
     const std::u16string name =
-        f.Addr + W(fmt::format("_{}_{}_0x{:02x}_0x{:04x}_", FormatFileStamp(now), platform::CurrentThreadId(),
-                               f.ProcType, static_cast<uint32_t>(f.DataType) & 0xFFFF)) +
-        f.FileTag + u".txt";
+        NameStart(f.Addr, now, platform::CurrentThreadId(), f.ProcType, f.DataType) + u"_" + f.FileTag + u".txt";
     const fs::path file = fs::path(params.DebugDir) / name;
     return list.Save(file) ? file : fs::path();
   } catch (...) {
