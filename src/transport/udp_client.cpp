@@ -24,14 +24,11 @@ TVKSDKUDPClientClass::TVKSDKUDPClientClass(std::u16string_view Host, uint16_t Po
 void TVKSDKUDPClientClass::SetHost(std::u16string_view Host) {
   FHost.assign(Host);
   FHostValid = ParseDottedIPv4(Utf16ToUtf8(FHost), FHostAddr);
-}
-
-// A segment scan: four dot-separated parts, the fourth "255".
-bool TVKSDKUDPClientClass::IsBroadcast() const {
+  // A segment scan: four dot-separated parts, the fourth "255".
   size_t dots = 0, lastDot = 0;
   for (size_t i = 0; i < FHost.size(); ++i)
     if (FHost[i] == u'.') ++dots, lastDot = i;
-  return dots == 3 && FHost.substr(lastDot + 1) == u"255";
+  FBroadcast = dots == 3 && FHost.substr(lastDot + 1) == u"255";
 }
 
 // Written twice per exchange, so the format is compiled in and the line is
@@ -78,7 +75,7 @@ TVKBytes TVKSDKUDPClientClass::GetData(const TVKBytes& SendData, int32_t TimeOut
                                        int32_t TryCount, TVKDebugList* DebugList,
                                        const std::function<void()>& WhileWaiting) {
   if (TryCount < 1) return {};
-  const bool anySender = IsBroadcast();
+  const bool anySender = FBroadcast;
   const uint64_t wait = TimeOut > 0 ? static_cast<uint64_t>(TimeOut) : 0;
   for (int32_t i = 0; i < TryCount; ++i) {
     if (!SendData.empty()) {
@@ -115,7 +112,7 @@ TVKBytesPacks TVKSDKUDPClientClass::GetDatas(const TVKBytes& SendData, int32_t T
   TVKBytesPacks packs;
   const int32_t effective = FForceTimeOut >= 0 ? FForceTimeOut : TimeOut;
   const uint64_t wait = effective > 0 ? static_cast<uint64_t>(effective) : 0;
-  const bool broadcast = IsBroadcast();
+  const bool broadcast = FBroadcast;
 
   if (!SendData.empty() && DebugList) {
     TraceLine(DebugList, "Send");

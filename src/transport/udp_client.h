@@ -79,7 +79,6 @@ class TVKSDKUDPClientClass {
   Wait Receive(uint64_t deadlineMs, bool anySender, size_t& size, uint32_t& from,
                uint16_t& fromPort);
   bool Send(const TVKBytes& data);
-  bool IsBroadcast() const;
   void TraceLine(TVKDebugList* list, const char* what) const;
 
   UdpSocket FUDPClient;
@@ -89,6 +88,7 @@ class TVKSDKUDPClientClass {
   uint16_t FBindPort = 0;
   uint32_t FHostAddr = 0;
   bool FHostValid = false;
+  bool FBroadcast = false;  // the host is a segment's .255 address
 };
 
 }  // namespace vk
