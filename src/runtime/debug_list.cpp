@@ -98,7 +98,6 @@ void AppendDumpLine(TVKBytes& out, const uint8_t* p, size_t n, size_t offset, bo
 // 16 bytes.
 void AppendDump(TVKBytes& out, const uint8_t* data, size_t size) {
   const bool ascii = AnsiKeepsAscii();
-  out.reserve(out.size() + (kDumpTextWidth + 3) + (size + 15) / 16 * (kDumpTextWidth + 1 + 16 + 3));
   AppendAsciiText(out, kDumpHeader);
   out.insert(out.end(), kLineEnd, kLineEnd + 3);
   for (size_t off = 0; off < size; off += 16) AppendDumpLine(out, data + off, std::min<size_t>(16, size - off), off, ascii);
