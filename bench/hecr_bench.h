@@ -37,6 +37,7 @@ struct Sdk {
   decltype(&VemkaSDK_Initialize) Initialize = nullptr;
   decltype(&VemkaSDK_ExecTaskEx) ExecTaskEx = nullptr;
   decltype(&VemkaSDK_WaitForTask) WaitForTask = nullptr;
+  decltype(&VemkaSDK_StopTask) StopTask = nullptr;
 };
 
 // A private temporary directory, removed when the program ends normally.
@@ -56,10 +57,12 @@ struct TempDir {
 // VEMKASDK_INI at it and loads the library.
 inline Sdk LoadSdk(const fs::path& dir, const std::string& extraSystem = "") {
   const fs::path ini = dir / "libvemkasdk.ini";
-  std::ofstream(ini) << "[System]\nSyncTimeOut=1000\nSyncTryCount=3\nGetDeviceTimeOut=200\n"
+  // The extra lines come first: the first of two equal keys counts.
+  std::ofstream(ini) << "[System]\n"
+                     << extraSystem << (extraSystem.empty() || extraSystem.back() == '\n' ? "" : "\n")
+                     << "SyncTimeOut=1000\nSyncTryCount=3\nGetDeviceTimeOut=200\n"
                         "GetDeviceTryCount=1\nDebugDir="
-                     << (dir / "debug").string() << "\n"
-                     << extraSystem;
+                     << (dir / "debug").string() << "\n";
   setenv("VEMKASDK_INI", ini.c_str(), 1);
   const std::string lib = LibraryPath();
   void* h = dlopen(lib.c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -68,7 +71,8 @@ inline Sdk LoadSdk(const fs::path& dir, const std::string& extraSystem = "") {
   s.Initialize = reinterpret_cast<decltype(s.Initialize)>(dlsym(h, "VemkaSDK_Initialize"));
   s.ExecTaskEx = reinterpret_cast<decltype(s.ExecTaskEx)>(dlsym(h, "VemkaSDK_ExecTaskEx"));
   s.WaitForTask = reinterpret_cast<decltype(s.WaitForTask)>(dlsym(h, "VemkaSDK_WaitForTask"));
-  if (!s.Initialize || !s.ExecTaskEx || !s.WaitForTask) throw std::runtime_error("missing exports in " + lib);
+  s.StopTask = reinterpret_cast<decltype(s.StopTask)>(dlsym(h, "VemkaSDK_StopTask"));
+  if (!s.Initialize || !s.ExecTaskEx || !s.WaitForTask || !s.StopTask) throw std::runtime_error("missing exports in " + lib);
   s.Initialize(nullptr);
   return s;
 }
@@ -115,18 +119,23 @@ inline void VEMKA_CALL OnProgress(uint32_t code, uint32_t index, uint32_t total,
   }
 }
 
-// Starts a PLU download (protocol Hecr) and returns the task handle; the
-// result lands in `result`. The call itself waits for the device's
-// information block (as every task start does), so hosts that start many
-// tasks at once call it from several threads.
-inline VKSDK_TASK StartPluDownload(const Sdk& sdk, const std::string& addr, const fs::path& file,
-                                   TaskResult& result) {
+// Starts a PLU task (protocol Hecr; ProcType 0 download, 1 upload) and
+// returns the task handle; the result lands in `result`. The call itself
+// waits for the device's information block (as every task start does), so
+// hosts that start many tasks at once call it from several threads.
+inline VKSDK_TASK StartPluTask(const Sdk& sdk, const std::string& addr, uint32_t procType, const fs::path& file,
+                               TaskResult& result) {
   const std::u16string name = [&] {
     std::u16string s;
     for (char c : file.string()) s.push_back(static_cast<unsigned char>(c));
     return s;
   }();
-  return sdk.ExecTaskEx(IPv4(addr), 5002, ptHecr, VKSDK_PROC_DOWNLOAD, 0, 0, name.c_str(), &OnProgress, &result);
+  return sdk.ExecTaskEx(IPv4(addr), 5002, ptHecr, procType, 0, 0, name.c_str(), &OnProgress, &result);
+}
+
+inline VKSDK_TASK StartPluDownload(const Sdk& sdk, const std::string& addr, const fs::path& file,
+                                   TaskResult& result) {
+  return StartPluTask(sdk, addr, VKSDK_PROC_DOWNLOAD, file, result);
 }
 
 // Runs a PLU download to its end; seconds from the start to the final code.

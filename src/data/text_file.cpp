@@ -352,11 +352,17 @@ std::u16string EncodeStr(std::u16string_view s, int32_t ProtocolType) {
   return out;
 }
 
-std::u16string DecodeStr(std::u16string_view s) {
+std::u16string DecodeCellEscapes(std::u16string_view s) {
   std::u16string out(s);
+  if (out.find(u"{$") == std::u16string::npos) return out;
   ReplaceAll(out, u"{$0D}", u"\r");
   ReplaceAll(out, u"{$0A}", u"\n");
   ReplaceAll(out, u"{$09}", u"\t");
+  return out;
+}
+
+std::u16string DecodeStr(std::u16string_view s) {
+  std::u16string out = DecodeCellEscapes(s);
   ReplaceAll(out, u"\\r", u"\r");
   ReplaceAll(out, u"\\n", u"\n");
   return out;

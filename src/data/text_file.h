@@ -98,6 +98,9 @@ bool WriteLineToFileStream(TVKFileStream& FileStream, std::u16string_view Value,
 void ReplaceAll(std::u16string& s, std::u16string_view from, std::u16string_view to);
 std::u16string EncodeStr(std::u16string_view s, int32_t ProtocolType);
 std::u16string DecodeStr(std::u16string_view s);
+// Only the three cell escapes "{$0D}", "{$0A}" and "{$09}" back to CR, LF
+// and TAB (DecodeStr's first step).
+std::u16string DecodeCellEscapes(std::u16string_view s);
 
 // File name part of a path written with / or \.
 std::u16string MyExtractFileName(std::u16string_view FileName);

@@ -94,10 +94,6 @@ void TVKSDKHecrCustomItem::WriteDebugAndLog(std::string_view line) {
   if (p.LogList) p.LogList->Add(line);
 }
 
-void TVKSDKHecrCustomItem::NoteInvalidPackage(const TVKBytes& Data) {
-  if (!Data.empty() && !TVKHecrProtocol::CheckPackage(Data)) WriteDebug("Invalid Package!");
-}
-
 bool TVKSDKHecrCustomItem::Fail(uint32_t ErrorCode, uint32_t Index) {
   DoProgress(ErrorCode, Index, static_cast<uint32_t>(FTotal));
   return false;
@@ -152,9 +148,19 @@ bool TVKSDKHecrCustomItem::ReadTableCounts(TVKBytes& Block) {
   const TVKSDKSysParams& sp = SysParams();
   TVKSDKUDPClientClass client(p.Addr, p.Port);
   TVKBytes request = TVKHecrProtocol::Package(TVKHecrProtocol::kSign, 0, kHecrCountsCmd, 0, 0, nullptr, 0);
-  TVKBytes reply = client.GetData(request, sp.SyncTimeOut, sp.SyncTryCount, p.DebugList.get());
-  TVKHecrHeadInfo head = TVKHecrProtocol::GetHeadInfo(reply);
-  if (head.Sign == 0 || head.CMD != kHecrCountsCmd) return false;
+  // Only an intact counts reply with at least the PLU counter is an answer;
+  // anything else is asked again, and in the end reads as no answer.
+  TVKDebugList* debug = p.DebugList.get();
+  const TVKSDKUDPClientClass::AnswerCheck accept = [debug](const TVKBytes& d) {
+    if (!TVKSDKHecrProtocol::AcceptReply(d, debug)) return false;
+    const TVKHecrHeadInfo head = TVKHecrProtocol::GetHeadInfo(d);
+    if (head.Sign == 0 || head.CMD != kHecrCountsCmd) return false;
+    if (TVKHecrProtocol::GetData(d).size() >= 2) return true;
+    if (debug) debug->Add("Table count reply without the PLU counter.");
+    return false;
+  };
+  TVKBytes reply = client.GetData(request, sp.SyncTimeOut, sp.SyncTryCount, debug, {}, accept);
+  if (reply.empty()) return false;
   // Only the bytes that arrived count, whatever DataLen claims.
   TVKBytes data = TVKHecrProtocol::GetData(reply);
   std::memcpy(Block.data(), data.data(), std::min<size_t>(data.size(), Block.size()));
@@ -242,7 +248,6 @@ bool TVKSDKHecrCustomItem::ImportCells(uint8_t* Record, const TVKCodecContext& C
 }
 
 TVKSDKHecrRecvCheck TVKSDKHecrCustomItem::StreamingDownRecv(int32_t Index, const TVKBytes& Data) {
-  NoteInvalidPackage(Data);
   TVKHecrHeadInfo head = TVKHecrProtocol::GetHeadInfo(Data);
   if (head.CMD == kHecrAckCmd) {
     if (!ParamMatches(head.Param, Index)) return rcRetry;
@@ -290,9 +295,10 @@ bool TVKSDKHecrCustomItem::WholeTableDownSend(int32_t Index, TVKBytes& Data, uin
   return true;
 }
 
-TVKSDKHecrRecvCheck TVKSDKHecrCustomItem::WholeTableDownRecv(int32_t, const TVKBytes& Data) {
+TVKSDKHecrRecvCheck TVKSDKHecrCustomItem::WholeTableDownRecv(int32_t Index, const TVKBytes& Data) {
   TVKHecrHeadInfo head = TVKHecrProtocol::GetHeadInfo(Data);
   if (head.CMD != kHecrAckCmd) return FailStop(VKSDK_ERR_NO_REPLY, static_cast<uint32_t>(FDataIndex));
+  if (!ParamMatches(head.Param, Index)) return rcRetry;
   DoProgress(VKSDK_PROGRESS, static_cast<uint32_t>(FDataIndex), static_cast<uint32_t>(FTotal));
   return rcContinue;
 }
@@ -325,9 +331,9 @@ size_t TVKSDKHecrCustomItem::ReplyDataSize(const TVKBytes& Data) {
 
 TVKSDKHecrRecvCheck TVKSDKHecrCustomItem::WholeTableUpRecv(int32_t Index, const TVKBytes& Data, uint16_t CMD,
                                                            int32_t RecordLen) {
-  NoteInvalidPackage(Data);
   TVKHecrHeadInfo head = TVKHecrProtocol::GetHeadInfo(Data);
   if (!Params().isConvert && head.CMD != CMD) return FailStop(VKSDK_ERR_NO_REPLY, static_cast<uint32_t>(Index) + 1);
+  if (!ParamMatches(head.Param, Index)) return rcRetry;
   const size_t size = ReplyDataSize(Data);
   if (RecordLen <= 0 || size < static_cast<size_t>(RecordLen))
     return FailStop(VKSDK_ERR_NO_REPLY, static_cast<uint32_t>(Index) + 1);  // no record: no progress possible

@@ -110,9 +110,6 @@ class TVKSDKHecrCustomItem {
   void WriteDebug(std::u16string_view line);
   // Adds a line to both the debug and the log list.
   void WriteDebugAndLog(std::string_view line);
-  // Notes "Invalid Package!" when a reply fails the frame check; the
-  // caller still judges the reply by its head.
-  void NoteInvalidPackage(const TVKBytes& Data);
   // Reports a failure and returns false / rcStop, for one-line exits.
   bool Fail(uint32_t ErrorCode, uint32_t Index);
   TVKSDKHecrRecvCheck FailStop(uint32_t ErrorCode, uint32_t Index);
@@ -134,6 +131,9 @@ class TVKSDKHecrCustomItem {
   // Applies every mapped cell of FCells, left to right, to Record. False
   // when a cell cannot be encoded; FailedColumn names its column.
   bool ImportCells(uint8_t* Record, const TVKCodecContext& Ctx, size_t& FailedColumn);
+  // Replies reach the judges below only when they passed the frame check
+  // (the engine treats a damaged one as no answer).
+  //
   // 800E echoing the index moves on; 800E for another index, or any other
   // answer with data, is not this request's; no answer at all is 266.
   TVKSDKHecrRecvCheck StreamingDownRecv(int32_t Index, const TVKBytes& Data);
@@ -145,6 +145,8 @@ class TVKSDKHecrCustomItem {
   // the first WholeTableDownSend.
   void PrepareWholeTable(const TVKSDKRAMDefineInfo& Def, int32_t Start, int32_t Count, bool ClearTail);
   bool WholeTableDownSend(int32_t Index, TVKBytes& Data, uint16_t CMD);
+  // 800E echoing the package index moves on, 800E for another package (a
+  // late copy) is not this one's; anything else is 266.
   TVKSDKHecrRecvCheck WholeTableDownRecv(int32_t Index, const TVKBytes& Data);
 
   // ---- Uploads.
@@ -157,7 +159,8 @@ class TVKSDKHecrCustomItem {
   bool UploadSend(int32_t Index, TVKBytes& Data, uint16_t CMD, bool Streaming, const uint8_t* Extra = nullptr,
                   size_t ExtraLen = 0);
   // Whole-table reply: every record of RecordLen bytes in it becomes a line
-  // until FTotal lines are written.
+  // until FTotal lines are written. A reply for another index (a late copy)
+  // is not this request's.
   TVKSDKHecrRecvCheck WholeTableUpRecv(int32_t Index, const TVKBytes& Data, uint16_t CMD, int32_t RecordLen);
 
   // ---- Deletes: one request, acknowledged with 800E echoing the index.

@@ -1,5 +1,6 @@
 #include "hecr/hecr_protocol.h"
 
+#include <algorithm>
 #include <exception>
 #include <functional>
 #include <memory>
@@ -53,6 +54,12 @@ bool TVKSDKHecrProtocol::SyncTime(uint32_t iAddr, uint16_t Port, TVKDebugList* D
   TVKSDKUDPClientClass client(IntegerToIP(iAddr), Port);
   TVKBytes frame = TVKHecrProtocol::Package(TVKHecrProtocol::kSign, 0, kHecrClockCmd, 0, 0, data, sizeof(data));
   return !client.GetData(frame, sp.SyncTimeOut, sp.SyncTryCount, DebugList).empty();
+}
+
+bool TVKSDKHecrProtocol::AcceptReply(const TVKBytes& Reply, TVKDebugList* DebugList) {
+  if (TVKHecrProtocol::CheckPackage(Reply)) return true;
+  if (DebugList) DebugList->Add("Invalid Package!");
+  return false;
 }
 
 bool TVKSDKHecrProtocol::BeforeTransferData(TVKSDKUDPClientClass&) {
@@ -131,6 +138,10 @@ void TVKSDKHecrProtocol::RunTransferLoop(TVKSDKHecrCustomItem& item, TVKSDKUDPCl
   const TVKBytes noRequest;
   // The next request is built while this one is answered.
   const std::function<void()> prefetch = [&item, this] { item.Prefetch(FProcessIndex + 1); };
+  const TVKSDKUDPClientClass::AnswerCheck accept = [debug](const TVKBytes& d) { return AcceptReply(d, debug); };
+  // Set when the last exchange met an answer that was not its own: copies
+  // of it may still be queued.
+  bool strayAnswers = false;
   for (;;) {
     if (Terminated()) {
       DoProgress(VKSDK_TERMINATED, 0, 0);
@@ -139,15 +150,28 @@ void TVKSDKHecrProtocol::RunTransferLoop(TVKSDKHecrCustomItem& item, TVKSDKUDPCl
       return;
     }
     if (!item.GetSendData(FProcessIndex, request)) return;
+    // Answers to earlier requests that are already queued are thrown away
+    // before this one goes out. Only after an irregular exchange, so a
+    // clean transfer spends no extra call per request.
+    if (strayAnswers || client.MayHoldStaleAnswers()) client.DiscardQueued(debug);
+    strayAnswers = false;
     int32_t retries = tryCount;
     for (;;) {
-      TVKBytes reply = client.GetData(request, timeOut, tryCount, debug, prefetch);
+      TVKBytes reply = client.GetData(request, timeOut, tryCount, debug, prefetch, accept);
       TVKSDKHecrRecvCheck r = item.SetRecvData(FProcessIndex, reply);
       if (r == rcRetry) {
-        // The answer may be on its way still: listen once more before
-        // sending the request again.
-        TVKBytes late = client.GetData(noRequest, timeOut, 1, debug);
-        if (!late.empty()) r = item.SetRecvData(FProcessIndex, late);
+        // Not this request's answer (a copy of an earlier one, say). It
+        // never counts as a try: listen on, for one time-out, for the
+        // answer that is still on its way, before sending again.
+        strayAnswers = true;
+        const uint64_t until = platform::MonotonicMs() + static_cast<uint64_t>(std::max(timeOut, 0));
+        while (r == rcRetry) {
+          const uint64_t now = platform::MonotonicMs();
+          if (now >= until) break;
+          TVKBytes late = client.GetData(noRequest, static_cast<int32_t>(until - now), 1, debug, {}, accept);
+          if (late.empty()) break;
+          r = item.SetRecvData(FProcessIndex, late);
+        }
       }
       if (r == rcStop) return;
       if (r == rcContinue) break;

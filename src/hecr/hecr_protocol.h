@@ -28,6 +28,11 @@ class TVKSDKHecrProtocol : public TVKSDKCustomProtocol {
   // yyMMddhhmmss and a zero byte). True when any reply arrived.
   static bool SyncTime(uint32_t iAddr, uint16_t Port, TVKDebugList* DebugList);
 
+  // A reply counts only when it passes its frame check (head sum, and CRC
+  // when it has data); a damaged one is noted as "Invalid Package!" and
+  // treated as no answer, so the request is sent again.
+  static bool AcceptReply(const TVKBytes& Reply, TVKDebugList* DebugList);
+
   // Index of the request in flight.
   int32_t FProcessIndex = 0;
   // The task's link while the transfer loop runs (owned by the loop).

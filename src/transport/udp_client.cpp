@@ -73,12 +73,15 @@ TVKSDKUDPClientClass::Wait TVKSDKUDPClientClass::Receive(uint64_t deadlineMs, bo
 
 TVKBytes TVKSDKUDPClientClass::GetData(const TVKBytes& SendData, int32_t TimeOut,
                                        int32_t TryCount, TVKDebugList* DebugList,
-                                       const std::function<void()>& WhileWaiting) {
+                                       const std::function<void()>& WhileWaiting,
+                                       const AnswerCheck& Accept) {
   if (TryCount < 1) return {};
   const bool anySender = FBroadcast;
   const uint64_t wait = TimeOut > 0 ? static_cast<uint64_t>(TimeOut) : 0;
   for (int32_t i = 0; i < TryCount; ++i) {
     if (!SendData.empty()) {
+      // A resend may draw a second answer to the same request.
+      if (i > 0) FStaleRisk = true;
       // The request leaves first and is written to the trace while the
       // device works on it: the lines stay in the same order, and the
       // exchange does not wait for the dump.
@@ -102,9 +105,35 @@ TVKBytes TVKSDKUDPClientClass::GetData(const TVKBytes& SendData, int32_t TimeOut
       DebugList->AddDump(answer);
       DebugList->Add(std::string_view{});
     }
+    if (Accept && !Accept(answer)) {
+      FStaleRisk = true;
+      continue;
+    }
     return answer;
   }
   return {};
+}
+
+size_t TVKSDKUDPClientClass::DiscardQueued(TVKDebugList* DebugList) {
+  FStaleRisk = false;
+  // Bounded, so a sender that never pauses cannot hold the caller here.
+  constexpr size_t kLimit = 1024;
+  size_t n = 0;
+  for (; n < kLimit; ++n) {
+    size_t size = 0;
+    uint32_t from = 0;
+    uint16_t fromPort = 0;
+    if (FUDPClient.ReceiveFrom(FRecvData.data(), FRecvData.size(), 0, size, from, fromPort) !=
+        UdpSocket::RecvStatus::Ok)
+      break;
+    if (DebugList) {
+      TraceLine(DebugList, "Receive");
+      DebugList->AddDump(FRecvData.data(), size);
+      DebugList->Add("Discarded: arrived before the request was sent.");
+      DebugList->Add(std::string_view{});
+    }
+  }
+  return n;
 }
 
 TVKBytesPacks TVKSDKUDPClientClass::GetDatas(const TVKBytes& SendData, int32_t TimeOut,

@@ -42,15 +42,30 @@ class TVKSDKUDPClientClass {
   TVKSDKUDPClientClass(const TVKSDKUDPClientClass&) = delete;
   TVKSDKUDPClientClass& operator=(const TVKSDKUDPClientClass&) = delete;
 
+  // Judges a received datagram (after it is traced): false when it cannot
+  // be an answer at all (a damaged frame, say).
+  using AnswerCheck = std::function<bool(const TVKBytes& Datagram)>;
+
   // Sends SendData (when not empty) and waits up to TimeOut ms for an
   // answer, TryCount attempts in all. Unless the host is a segment's .255
   // address, only a datagram from the host's address (any port) is an
-  // answer; others are dropped without restarting the wait. Empty result
-  // when every attempt failed or TryCount < 1. WhileWaiting, when given,
-  // runs after each send, before the wait: work that can overlap the
-  // device's answer.
+  // answer; others are dropped without restarting the wait. A datagram that
+  // Accept refuses counts as no answer: that attempt fails at once and the
+  // next one sends again. Empty result when every attempt failed or
+  // TryCount < 1. WhileWaiting, when given, runs after each send, before
+  // the wait: work that can overlap the device's answer.
   TVKBytes GetData(const TVKBytes& SendData, int32_t TimeOut, int32_t TryCount,
-                   TVKDebugList* DebugList, const std::function<void()>& WhileWaiting = {});
+                   TVKDebugList* DebugList, const std::function<void()>& WhileWaiting = {},
+                   const AnswerCheck& Accept = {});
+
+  // True when answers to earlier requests may still be queued: a request
+  // went out more than once, or a datagram was refused. Cleared by
+  // DiscardQueued.
+  bool MayHoldStaleAnswers() const { return FStaleRisk; }
+  // Throws away every datagram already queued (without waiting), tracing
+  // each; returns how many. Callers use it before a new request, so that
+  // answers to earlier ones cannot be taken for its answer.
+  size_t DiscardQueued(TVKDebugList* DebugList);
 
   // Sends SendData once and collects answers, each wait lasting the time-out
   // (FForceTimeOut when it is 0 or more). To a .255 address it collects
@@ -89,6 +104,7 @@ class TVKSDKUDPClientClass {
   uint32_t FHostAddr = 0;
   bool FHostValid = false;
   bool FBroadcast = false;  // the host is a segment's .255 address
+  bool FStaleRisk = false;
 };
 
 }  // namespace vk

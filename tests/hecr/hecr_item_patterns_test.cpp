@@ -115,6 +115,35 @@ TEST(HecrItemPatterns, WholeTableGoesDownInPackagesPlacedById) {
   EXPECT_EQ(h2.calls.back().code, 266u);
 }
 
+// A late copy of the answer to an earlier package (its Param) is not this
+// package's answer, in both directions; the right one still moves on.
+TEST(HecrItemPatterns, AnswersForEarlierPackagesAreNotTaken) {
+  fs::path in = vktest::TempDir() / "t.txt";
+  std::ofstream(in) << "ID\tName\r\n1\tA\r\n4\tD\r\n";
+  Harness down(0, in, false);
+  vk::TVKBytes frame;
+  ASSERT_TRUE(down.item->GetSendData(0, frame));
+  EXPECT_EQ(down.item->SetRecvData(0, Ack(0)), vk::rcContinue);
+  ASSERT_TRUE(down.item->GetSendData(1, frame));
+  EXPECT_EQ(down.item->SetRecvData(1, Ack(0)), vk::rcRetry);
+  EXPECT_EQ(down.item->SetRecvData(1, Ack(1)), vk::rcContinue);
+
+  fs::path out = vktest::TempDir() / "up.txt";
+  {
+    Harness up(1, out, true);
+    const vemkasim::Bytes rec = {0x00, 0x07, 'G', 0, 0, 0, 0, 0, 0, 0};
+    ASSERT_TRUE(up.item->GetSendData(0, frame));
+    EXPECT_EQ(up.item->SetRecvData(0, vemkasim::BuildHecr(kUp, 0, rec)), vk::rcContinue);
+    ASSERT_TRUE(up.item->GetSendData(1, frame));
+    EXPECT_EQ(up.item->SetRecvData(1, vemkasim::BuildHecr(kUp, 0, rec)), vk::rcRetry);
+    EXPECT_EQ(up.calls, (std::vector<Call>{{1, 1, 5}}));
+  }
+  std::ifstream f(out);
+  std::stringstream ss;
+  ss << f.rdbuf();
+  EXPECT_EQ(ss.str(), "ID\tName\tQty\r\n7\tG\t0\r\n");
+}
+
 TEST(HecrItemPatterns, WholeTableRefusesACellItCannotEncode) {
   fs::path file = vktest::TempDir() / "t.txt";
   std::ofstream(file) << "ID\tName\tQty\r\n1\tA\t1\r\n2\tB\t300\r\n";  // 300 in one byte

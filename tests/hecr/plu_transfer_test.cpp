@@ -4,6 +4,7 @@
 // bend single answers.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -436,15 +437,22 @@ TEST(HecrPlu, UploadOfAListSkipsAbsentPlus) {
   EXPECT_TRUE(scale.Frames(0x6071).empty());
 }
 
+// No count, or a count reply without the PLU counter (fewer than two data
+// bytes), is no answer: 266 and no record asked for.
 TEST(HecrPlu, UploadWithoutTableCountsFails) {
   auto& sdk = vktest::LoadSdkDefault();
   PluScale scale;
+  scale.Tables().PutPluRecord(Bytes(512, 0x01));
   HecrCommandFaults silent;
   silent.drop = -1;
-  scale.Tables().SetFaults(kHecrTableCounts, silent);
-  fs::path up = vktest::TempDir() / "up.txt";
-  EXPECT_EQ(Exec(sdk, scale, 1, 0, 0, Path16(up)), 266u);
-  EXPECT_TRUE(scale.Frames(0x602E).empty());
+  HecrCommandFaults empty;
+  empty.emptyData = -1;
+  for (const auto& faults : {silent, empty}) {
+    scale.Tables().SetFaults(kHecrTableCounts, faults);
+    fs::path up = vktest::TempDir() / "up.txt";
+    EXPECT_EQ(Exec(sdk, scale, 1, 0, 0, Path16(up)), 266u);
+    EXPECT_TRUE(scale.Frames(0x602E).empty());
+  }
 }
 
 TEST(HecrPlu, DeleteClearsOnlyTheWholeTable) {
@@ -532,17 +540,21 @@ TEST(HecrPlu, WrongParamOnlyGivesUpAfterTheTryCount) {
   EXPECT_EQ(scale.Frames(0x982E).size(), 2u);
 }
 
-// A spoilt head sum is noted in the debug file; the head still decides.
-TEST(HecrPlu, DamagedAcknowledgementIsNotedAndJudgedByItsHead) {
+// A reply that fails its own check is no answer: it is noted in the debug
+// file, the request goes out again, and when no intact answer comes the
+// task ends with 266 at that row.
+TEST(HecrPlu, DamagedAcknowledgementCountsAsNoAnswer) {
   fs::path debugDir;
-  auto& sdk = vktest::LoadSdkDefault(&debugDir);
+  auto& sdk = vktest::LoadSdkDefault(&debugDir);  // 2 tries
   PluScale scale;
   HecrCommandFaults bad;
   bad.badCrc = -1;
   scale.Tables().SetFaults(kHecrPluDownload, bad);
   fs::path file = WriteFile("plu.txt", "ID\n1\n2\n");
-  EXPECT_EQ(Exec(sdk, scale, 0, 0, 0, Path16(file)), 0u);
-  EXPECT_EQ(scale.Records().size(), 2u);
+  Recorder r;
+  EXPECT_EQ(Exec(sdk, scale, 0, 0, 0, Path16(file), &r), 266u);
+  EXPECT_EQ(r.Last().index, 1u);
+  EXPECT_EQ(scale.Frames(0x982E).size(), 2u);  // row 1, once per try
   int noted = 0;
   for (const auto& e : fs::directory_iterator(debugDir)) {
     const std::string text = ReadFile(e.path());
@@ -550,6 +562,180 @@ TEST(HecrPlu, DamagedAcknowledgementIsNotedAndJudgedByItsHead) {
       ++noted;
   }
   EXPECT_EQ(noted, 2);
+}
+
+// A scale that did not store a PLU and answers with a garbled frame: the
+// row is sent again instead of being counted as stored.
+TEST(HecrPlu, DamagedAcknowledgementIsNotTakenForTheRow) {
+  auto& sdk = vktest::LoadSdkDefault();
+  PluScale scale;
+  std::atomic<bool> garbled{false};
+  scale.SetDownHook([&](const HecrFrame& f) -> std::optional<Answers> {
+    if (f.param != 1 || garbled.exchange(true)) return std::nullopt;
+    Bytes ack = BuildHecr(0x800E, 1, {});
+    ack[3] ^= 0x10;  // head sum no longer matches
+    return Answers{ack};
+  });
+  fs::path file = WriteFile("plu.txt", "ID\n1\n2\n3\n");
+  EXPECT_EQ(Exec(sdk, scale, 0, 0, 0, Path16(file)), 0u);
+  EXPECT_EQ(scale.Records().size(), 3u);
+  EXPECT_EQ(scale.Frames(0x982E).size(), 4u);
+}
+
+// Upload replies (by position, by list) and the table count with one bit
+// flipped once: the damaged frame is asked for again, so the file holds
+// exactly the scale's rows.
+TEST(HecrPlu, DamagedUploadRepliesAreAskedAgain) {
+  auto& sdk = vktest::LoadSdkDefault();
+  PluScale scale;
+  fs::path dir = vktest::TempDir();
+  fs::path down = WriteFile("plu.txt", "ID\tName1\n11\tA\n12\tB\n13\tC\n");
+  ASSERT_EQ(Exec(sdk, scale, 0, 0, 0, Path16(down)), 0u);
+  fs::path clean = dir / "clean.txt";
+  ASSERT_EQ(Exec(sdk, scale, 1, 0, 0, Path16(clean)), 0u);
+  ASSERT_EQ(ReadTable(clean).size(), 4u);
+  std::ofstream(dir / "list.lst") << "11\r\n12\r\n13\r\n";
+
+  struct Case {
+    const char* name;
+    uint16_t cmd;
+    size_t damageAt;  // byte of the reply whose lowest bit flips
+    uint32_t dataId;
+  } cases[] = {
+      {"record by position", kHecrPluUpload, 13 + 2, 0},  // the ID's last BCD byte
+      {"record by ID", kHecrPluById, 13 + 13, 1},         // a name byte
+      {"table count", kHecrTableCounts, 13 + 1, 0},       // 3 PLUs would read as 2
+      {"head", kHecrPluUpload, 8, 0},                     // Param
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    HecrCommandFaults once;
+    once.after = c.cmd == kHecrTableCounts ? 0 : 1;
+    once.damage = 1;
+    once.damageAt = c.damageAt;
+    scale.Tables().ClearFaults();
+    scale.Tables().SetFaults(c.cmd, once);
+    fs::path up = dir / "list.txt";
+    EXPECT_EQ(Exec(sdk, scale, 1, c.dataId, 0, Path16(up)), 0u);
+    EXPECT_EQ(ReadTable(up), ReadTable(clean));
+    EXPECT_EQ(scale.Tables().RequestsSeen(c.cmd), (c.cmd == kHecrTableCounts ? 2 : 4));
+  }
+  scale.Tables().ClearFaults();
+
+  // A delete whose acknowledgement never arrives intact is no success.
+  HecrCommandFaults bad;
+  bad.badCrc = -1;
+  scale.Tables().SetFaults(kHecrPluClear, bad);
+  EXPECT_EQ(Exec(sdk, scale, 3, 0, 0, u"*"), 266u);
+}
+
+// A scale that sends every acknowledgement three times: the copies for
+// earlier rows are thrown away, never use up a try, and each row goes out
+// once. Uploads take each record once.
+TEST(HecrPlu, RepeatedAnswersDoNotUseUpTries) {
+  auto dir = vktest::TempDir();
+  auto& sdk = vktest::LoadSdk(Ini(dir, 300, 1));
+  PluScale scale;
+  Faults thrice;
+  thrice.extraCopies = 2;
+  scale.Device().SetFaults(thrice);
+  std::string text = "ID\tName1\n";
+  for (int i = 1; i <= 10; ++i) text += std::to_string(i) + "\tItem " + std::to_string(i) + "\n";
+  fs::path file = WriteFile("plu.txt", text);
+  Recorder r;
+  EXPECT_EQ(Exec(sdk, scale, 0, 0, 0, Path16(file), &r), 0u);
+  EXPECT_EQ(r.Last().index, 10u);
+  EXPECT_EQ(scale.Frames(0x982E).size(), 10u);
+  EXPECT_EQ(scale.Records().size(), 10u);
+
+  fs::path up = dir / "up.txt";
+  EXPECT_EQ(Exec(sdk, scale, 1, 0, 0, Path16(up)), 0u);
+  EXPECT_EQ(scale.Frames(0x602E).size(), 10u);
+  auto rows = ReadTable(up);
+  ASSERT_EQ(rows.size(), 11u);
+  for (size_t i = 1; i < rows.size(); ++i) EXPECT_EQ(rows[i][0], std::to_string(i));
+}
+
+// CR and LF in text fields read from a scale are written as cell escapes:
+// one line per record, and the file downloads back to the same bytes.
+TEST(HecrPlu, LineBreaksInTextFieldsUploadAsEscapes) {
+  auto& sdk = vktest::LoadSdkDefault();
+  PluScale scale;
+  Bytes rec(512, 0);
+  rec[2] = 0x01;
+  auto put = [&](size_t at, const std::string& t) { std::copy(t.begin(), t.end(), rec.begin() + at); };
+  put(13, "A\r\nB");    // Name1
+  put(53, "C\nD");       // Name2
+  put(233, "k\rg");      // UnitPrintName
+  put(250, "X\nY");      // SpeedCode
+  rec[135] = 0xFF, rec[157] = 60, rec[158] = 240;
+  scale.Tables().PutPluRecord(rec);
+
+  fs::path up = vktest::TempDir() / "up.txt";
+  ASSERT_EQ(Exec(sdk, scale, 1, 0, 0, Path16(up)), 0u);
+  const std::string text = ReadFile(up);
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2);
+  auto rows = ReadTable(up);
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[1][4], "A{$0D}{$0A}B");
+  EXPECT_EQ(rows[1][5], "C{$0A}D");
+  EXPECT_EQ(rows[1][54], "k{$0D}g");
+  EXPECT_EQ(rows[1][57], "X{$0A}Y");
+
+  scale.Tables().ClearPlu();
+  ASSERT_EQ(Exec(sdk, scale, 0, 0, 0, Path16(up)), 0u);
+  ASSERT_EQ(scale.Records().size(), 1u);
+  EXPECT_EQ(Hex(scale.Records()[1]), Hex(rec));
+}
+
+// The clock is set before the records of every PLU task: downloads,
+// uploads (after the table count the item asks for when it is made) and
+// deletes.
+TEST(HecrPlu, ClockGoesBeforeEveryPluTask) {
+  auto& sdk = vktest::LoadSdkDefault();
+  PluScale scale;
+  fs::path file = WriteFile("plu.txt", "ID\n1\n");
+  fs::path up = vktest::TempDir() / "up.txt";
+  struct Case {
+    uint32_t procType;
+    std::u16string file;
+    std::vector<uint16_t> cmds;
+  } cases[] = {{0, Path16(file), {0x7003, 0x982E}},
+               {1, Path16(up), {0x6033, 0x7003, 0x602E}},
+               {3, u"*", {0x7003, 0x9830}}};
+  for (const auto& c : cases) {
+    scale.Device().Log().Clear();
+    ASSERT_EQ(Exec(sdk, scale, c.procType, 0, 0, c.file), 0u) << c.procType;
+    std::vector<uint16_t> cmds;
+    for (const auto& d : scale.Device().Log().Of(Direction::Received))
+      if (auto f = ParseHecr(d.bytes); f && f->cmd != 0x7103) cmds.push_back(f->cmd);
+    EXPECT_EQ(cmds, c.cmds) << c.procType;
+  }
+}
+
+// A Force value a byte cannot hold fails the task with 267 before any
+// record is sent, with or without its column, and the debug and log files
+// name the key and its value.
+TEST(HecrPlu, OutOfRangeForceValueFailsBeforeSending) {
+  auto dir = vktest::TempDir();
+  auto& sdk = vktest::LoadSdk(vktest::DefaultIni(dir, "", "[Function]\nForceFlag1=300\n"));
+  PluScale scale;
+  for (const char* text : {"ID\tName1\n1\tA\n", "ID\tFlag1\n1\t5\n"}) {
+    SCOPED_TRACE(text);
+    Recorder r;
+    EXPECT_EQ(Exec(sdk, scale, 0, 0, 0, Path16(WriteFile("plu.txt", text)), &r), 267u);
+    EXPECT_EQ(r.Last().index, 0u);
+    EXPECT_TRUE(scale.Frames(0x982E).empty());
+  }
+  int debugFiles = 0, logFiles = 0;
+  for (const auto& e : fs::directory_iterator(dir)) {
+    const std::string name = e.path().filename().string();
+    if (ReadFile(e.path()).find("ForceFlag1=300") == std::string::npos) continue;
+    debugFiles += name.find("_debug") != std::string::npos;
+    logFiles += name.find("_log") != std::string::npos;
+  }
+  EXPECT_EQ(debugFiles, 2);
+  EXPECT_EQ(logFiles, 2);
 }
 
 TEST(HecrPlu, NoAnswerEndsWith266AtThatRow) {

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -262,6 +263,48 @@ TEST(SimDevice, FaultKnobsShapeTheAnswers) {
       EXPECT_EQ(got[i].from, c.from);
     }
     EXPECT_EQ(net.Devices()[0]->Log().Count(Direction::Received), 1u);
+  }
+}
+
+// Extra copies go out as sent; corruption flips exactly one bit per damaged
+// datagram, at places that repeat for the same seed.
+TEST(SimDevice, CopiesAndSeededBitFlips) {
+  const Bytes good = HecrReply(0x7103, 0, HecrInfo{}.Build());
+  auto flippedBits = [&](const Bytes& b) {
+    int n = 0;
+    for (size_t i = 0; i < b.size(); ++i) n += __builtin_popcount(static_cast<unsigned>(b[i] ^ good[i]));
+    return n;
+  };
+  auto answers = [](const Faults& f, int requests) {
+    SimNetwork net;
+    net.AddHecr(LoopbackAddr(2)).SetFaults(f);
+    net.Start(false);
+    Probe probe;
+    std::vector<Bytes> out;
+    for (int i = 0; i < requests; ++i) {
+      probe.Send(LoopbackAddr(2), 5002, HecrDiscovery());
+      for (auto& r : probe.Collect(150)) out.push_back(r.bytes);
+    }
+    return out;
+  };
+
+  Faults three;
+  three.extraCopies = 2;
+  const auto copies = answers(three, 1);
+  ASSERT_EQ(copies.size(), 3u);
+  for (const auto& c : copies) EXPECT_EQ(c, good);
+
+  Faults all;
+  all.corruptPercent = 100;
+  all.corruptSeed = 7;
+  const auto first = answers(all, 4), again = answers(all, 4);
+  ASSERT_EQ(first.size(), 4u);
+  EXPECT_EQ(first, again);
+  std::set<Bytes> distinct(first.begin(), first.end());
+  EXPECT_GT(distinct.size(), 1u);
+  for (const auto& b : first) {
+    ASSERT_EQ(b.size(), good.size());
+    EXPECT_EQ(flippedBits(b), 1);
   }
 }
 

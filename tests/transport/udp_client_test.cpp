@@ -186,6 +186,42 @@ TEST(UdpClient, GetDataIgnoresAnAnswerFromAnotherAddressWithoutRestartingTheWait
   EXPECT_EQ(dev.Log().Of(Direction::Sent)[0].local.addr, LoopbackAddr(8));
 }
 
+// A datagram the caller's check refuses is no answer: the request goes out
+// again at once (no wait for the time-out), and the queue may now hold
+// stale answers until DiscardQueued empties it.
+TEST(UdpClient, RefusedAnswerIsResentAtOnceAndQueuedOnesCanBeDiscarded) {
+  SimNetwork net;
+  auto& dev = net.AddHecr(LoopbackAddr(2));
+  vemkasim::Faults thrice;
+  thrice.extraCopies = 2;
+  dev.SetFaults(thrice);
+  net.Start(false);
+
+  TVKSDKUDPClientClass client(U(LoopbackAddr(2)), 5002);
+  TVKDebugList list;
+  int refused = 0;
+  const auto refuseFirst = [&](const TVKBytes&) { return ++refused > 1; };
+  const auto start = Clock::now();
+  const TVKBytes answer = client.GetData(DiscoveryRequest(), 5000, 2, &list, {}, refuseFirst);
+  EXPECT_LT(MsSince(start), 4000);  // not a time-out's wait
+  EXPECT_FALSE(answer.empty());
+  EXPECT_TRUE(client.MayHoldStaleAnswers());
+  EXPECT_EQ(CountExact(Lines(list), "Retry 1"), 1u);
+
+  // Two sends of three copies each: one refused, one taken, four queued.
+  ASSERT_TRUE(dev.Log().WaitFor(Direction::Sent, 6, 5s));
+  EXPECT_EQ(dev.Log().Count(Direction::Received), 2u);
+  size_t discarded = 0;
+  for (const auto until = Clock::now() + 5s; discarded < 4 && Clock::now() < until;)
+    discarded += client.DiscardQueued(&list);
+  EXPECT_EQ(discarded, 4u);
+  EXPECT_FALSE(client.MayHoldStaleAnswers());
+  EXPECT_EQ(client.DiscardQueued(&list), 0u);
+
+  // With every try refused the result is empty.
+  EXPECT_TRUE(client.GetData(DiscoveryRequest(), 5000, 2, nullptr, {}, [](const TVKBytes&) { return false; }).empty());
+}
+
 TEST(UdpClient, GetDatasToTheScanAddressCollectsEveryDevice) {
   SimNetwork net;
   for (int host : {2, 3, 4}) {

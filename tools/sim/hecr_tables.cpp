@@ -154,6 +154,7 @@ std::optional<Answers> SimHecrTables::State::Serve(const Bytes& request, SimDevi
   if (Hits(f.emptyData, f.after, n)) data.clear();
   Bytes answer = BuildHecr(cmd, param, data);
   if (Hits(f.badCrc, f.after, n)) ++answer[data.empty() ? 12 : answer.size() - 1];
+  if (Hits(f.damage, f.after, n) && f.damageAt < answer.size()) answer[f.damageAt] ^= 1;
 
   if (Hits(f.late, f.after, n) && f.lateMs > 0) {
     const uint64_t generation = lateGeneration;

@@ -15,7 +15,8 @@
 // of its information block) is 8.
 //
 // Per command, faults can be set: drop requests, answer late, echo a wrong
-// Param, answer with a wrong CMD, leave the data out, spoil the CRC.
+// Param, answer with a wrong CMD, leave the data out, spoil the CRC, damage
+// a byte.
 // Everything is thread-safe: the scale's thread serves requests while a test
 // reads the tables or changes the faults.
 #pragma once
@@ -54,6 +55,8 @@ struct HecrCommandFaults {
   int wrongCmd = 0;    // the answer carries its CMD + 1 (800F, 602F, ...)
   int emptyData = 0;   // a data answer goes out with no data
   int badCrc = 0;      // CRC off by one; an answer without data gets a bad head sum
+  int damage = 0;      // flips the lowest bit of the answer's byte damageAt, mending
+  size_t damageAt = 0; // neither head sum nor CRC (past the end: nothing)
 };
 
 class SimHecrTables {

@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -156,6 +157,7 @@ void SimDevice::Wake() {
 void SimDevice::SetFaults(const Faults& f) {
   std::lock_guard lock(mu_);
   faults_ = f;
+  ++faultsSet_;
 }
 Faults SimDevice::GetFaults() const {
   std::lock_guard lock(mu_);
@@ -240,11 +242,17 @@ void SimDevice::Handle(const Pending& p) {
   Faults f;
   std::shared_ptr<const std::vector<Handler>> handlers;
   int seen;
+  uint64_t faultsSet;
   {
     std::lock_guard lock(mu_);
     f = faults_;
     handlers = handlers_;
     seen = ++requestsSeen_;
+    faultsSet = faultsSet_;
+  }
+  if (faultsSet != corruptRngFor_) {
+    corruptRng_.seed(f.corruptSeed);
+    corruptRngFor_ = faultsSet;
   }
   if (f.silent || seen <= f.dropFirst) return;
 
@@ -279,11 +287,18 @@ void SimDevice::Handle(const Pending& p) {
     out = altSock_;
     local = &altPeer_;
   }
+  const int copies = 1 + std::max(f.extraCopies, f.answerTwice ? 1 : 0);
+  Bytes damaged;
   for (const auto& a : answers) {
-    for (int copy = 0; copy < (f.answerTwice ? 2 : 1); ++copy) {
+    for (int copy = 0; copy < copies; ++copy) {
+      const Bytes* send = &a;
+      if (f.corruptPercent > 0) {
+        damaged = a;
+        if (Corrupt(damaged, f)) send = &damaged;
+      }
       // Recorded first, so whoever receives the datagram finds it recorded.
-      record_.Add({std::chrono::steady_clock::now(), Direction::Sent, *local, p.from, a});
-      SendUdp(out, p.from, a);
+      record_.Add({std::chrono::steady_clock::now(), Direction::Sent, *local, p.from, *send});
+      SendUdp(out, p.from, *send);
     }
   }
 }
@@ -346,6 +361,16 @@ void SimDevice::ApplyFaults(Answers& answers, const Faults& f) const {
     }
     if (f.truncateTo > 0 && a.size() > f.truncateTo) a.resize(f.truncateTo);
   }
+}
+
+bool SimDevice::Corrupt(Bytes& datagram, const Faults& f) {
+  if (datagram.empty()) return false;
+  std::uniform_real_distribution<double> share(0.0, 100.0);
+  if (share(corruptRng_) >= f.corruptPercent) return false;
+  std::uniform_int_distribution<size_t> bit(0, datagram.size() * 8 - 1);
+  const size_t at = bit(corruptRng_);
+  datagram[at / 8] ^= static_cast<uint8_t>(1u << (at % 8));
+  return true;
 }
 
 // ---------------------------------------------------------------- SimSegment

@@ -17,6 +17,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -33,6 +34,13 @@ struct Faults {
   int dropFirst = 0;            // ignores the first k requests
   int delayMs = 0;              // waits before answering
   bool answerTwice = false;     // sends every answer datagram twice
+  int extraCopies = 0;          // sends every answer datagram this many more times (at least 1 with answerTwice)
+  // Flips one bit, at a random place (head, data or CRC), in this share of
+  // the answer datagrams sent (each copy drawn on its own). The places come
+  // from corruptSeed, so a run can be repeated; setting the faults again
+  // restarts the sequence.
+  double corruptPercent = 0;
+  uint32_t corruptSeed = 1;
   std::string answerFrom;       // answers from this other local address (ephemeral port)
   size_t truncateTo = 0;        // cuts every answer datagram to this many bytes (0: off)
   bool badHeadSum = false;      // Hecr answers: head sum byte off by one
@@ -110,6 +118,8 @@ class SimDevice {
   void Handle(const Pending& p);
   Answers BuiltInAnswers(const Bytes& request, const Faults& f) const;
   void ApplyFaults(Answers& answers, const Faults& f) const;
+  // True (and one bit of `datagram` flipped) for corruptPercent of the calls.
+  bool Corrupt(Bytes& datagram, const Faults& f);
   void Wake();
 
   const Family family_;
@@ -126,6 +136,11 @@ class SimDevice {
   std::shared_ptr<const std::vector<Handler>> handlers_ = std::make_shared<std::vector<Handler>>();
   std::deque<Pending> queue_;
   int requestsSeen_ = 0;
+  uint64_t faultsSet_ = 0;  // bumped by SetFaults, so the corruption restarts
+
+  // Used on the device's thread only.
+  std::mt19937 corruptRng_;
+  uint64_t corruptRngFor_ = ~uint64_t{0};
 
   int sock_ = -1;        // family port on addr_
   int replySock_ = -1;   // TSecr service port, or -1 (answers go out on sock_)

@@ -61,6 +61,9 @@ int main(int argc, char** argv) {
   app.add_option("--drop", faults.dropFirst, "Ignore the first N requests");
   app.add_option("--delay", faults.delayMs, "Wait this many milliseconds before answering");
   app.add_flag("--twice", faults.answerTwice, "Send every answer twice");
+  app.add_option("--extra-copies", faults.extraCopies, "Send every answer this many more times");
+  app.add_option("--corrupt", faults.corruptPercent, "Flip one random bit in this percentage of answers");
+  app.add_option("--corrupt-seed", faults.corruptSeed, "Seed of the flipped bits' places");
   CLI11_PARSE(app, argc, argv);
 
   if (hecrAddrs.empty() && pecrAddrs.empty() && tsecrAddrs.empty()) {

@@ -157,8 +157,20 @@ std::u16string ExportGroup(const TVKCodecContext&, const uint8_t* p, int32_t n, 
   return IntText(StrToIntDef(Widen(buf), 0));
 }
 
+// ---- Plain text: upload files carry CR, LF and TAB as "{$0D}", "{$0A}" and
+// "{$09}", so these fields undo the three escapes and an upload downloads
+// back unchanged ----
+bool ImportPlainText(const TVKCodecContext& c, std::u16string_view s, uint8_t* p, int32_t n) {
+  if (s.find(u"{$") == std::u16string_view::npos) return TVKSysData::SetASC(c, s, p, n);
+  return TVKSysData::SetASC(c, DecodeCellEscapes(s), p, n);
+}
+
 // ---- Name1, and the speed code taken from it on Chinese-market scales ----
-bool ImportName1(const TVKCodecContext& c, std::u16string_view s, uint8_t* p, int32_t n, uint8_t* p1, int32_t n1) {
+bool ImportName1(const TVKCodecContext& c, std::u16string_view cell, uint8_t* p, int32_t n, uint8_t* p1,
+                 int32_t n1) {
+  std::u16string decoded;
+  std::u16string_view s = cell;
+  if (cell.find(u"{$") != std::u16string_view::npos) s = decoded = DecodeCellEscapes(cell);
   if (!TVKSysData::SetASC(c, s, p, n)) return false;
   if (!ItemOf(c).FSpeedCodeFromName) return true;
   for (int32_t i = 0; i < n1; ++i)
@@ -182,7 +194,7 @@ std::u16string ExportEmpty(const TVKCodecContext&, const uint8_t*, int32_t) { re
 
 bool ImportSpeedCode(const TVKCodecContext& c, std::u16string_view s, uint8_t* p, int32_t n) {
   if (Trimmed(s).empty()) return true;
-  return TVKSysData::SetASC(c, s, p, n);
+  return ImportPlainText(c, s, p, n);
 }
 
 // ---- Values the INI can force into every record ----
@@ -293,7 +305,7 @@ void TVKSDKHecrPLUItem::DefineFields() {
       FieldInfo(u"DiscountPrice", 224, &ImportPrice, &ExportPrice, 6),
       FieldInfo(u"DiscountFlag", 230, BIN, GBIN, 1),
       FieldInfo(u"Message1", 231, &TVKSysData::SetBINLE, &TVKSysData::GetBINLE, 2),
-      FieldInfo(u"UnitPrintName", 233, &TVKSysData::SetASC, &TVKSysData::GetASC, 6),
+      FieldInfo(u"UnitPrintName", 233, &ImportPlainText, &TVKSysData::GetASC, 6),
       FieldInfo(u"Message2", 244, BIN, GBIN, 2),
       FieldInfo(u"LimitMinPrice", 246, &ImportBinPrice, &ExportBinPrice, 4),
       FieldInfo(u"SpeedCode", 250, &ImportSpeedCode, &TVKSysData::GetASC, 20),
@@ -327,20 +339,26 @@ void TVKSDKHecrPLUItem::Create() {
       // The template every record starts from.
       FDefData.assign(kRecordSize, 0);
       TVKCodecContext ctx{FCodePage, this};
-      auto put = [&](const std::u16string& forced, int32_t offset, uint8_t fallback, bool hasFallback) {
-        if (!forced.empty())
-          TVKSysData::SetBIN(ctx, forced, &FDefData[static_cast<size_t>(offset)], 1);
-        else if (hasFallback)
+      // A Force value the byte cannot hold fails the whole task before
+      // anything is sent (isHandled reports it), whether or not the file
+      // has the column: the first such key is remembered.
+      auto put = [&](const char* key, const std::u16string& forced, int32_t offset, uint8_t fallback,
+                     bool hasFallback) {
+        if (!forced.empty()) {
+          if (!TVKSysData::SetBIN(ctx, forced, &FDefData[static_cast<size_t>(offset)], 1) && FBadForce.empty())
+            FBadForce = Widen(key) + u"=" + forced;
+        } else if (hasFallback) {
           FDefData[static_cast<size_t>(offset)] = fallback;
+        }
       };
-      put(sp.ForceBarcode1, 135, 255, true);
-      put(sp.ForceFlag1, 157, 60, true);
-      put(sp.ForceFlag2, 158, 240, true);
-      put(sp.ForceFlag3, 170, 0, false);
-      put(sp.ForceProducedDateRule, 208, 0, false);
-      put(sp.ForcePackageDateFrom, 209, 0, false);
-      put(sp.ForceFreshnessDateFrom, 210, 0, false);
-      put(sp.ForceValidDateFrom, 211, 0, false);
+      put("ForceBarcode1", sp.ForceBarcode1, 135, 255, true);
+      put("ForceFlag1", sp.ForceFlag1, 157, 60, true);
+      put("ForceFlag2", sp.ForceFlag2, 158, 240, true);
+      put("ForceFlag3", sp.ForceFlag3, 170, 0, false);
+      put("ForceProducedDateRule", sp.ForceProducedDateRule, 208, 0, false);
+      put("ForcePackageDateFrom", sp.ForcePackageDateFrom, 209, 0, false);
+      put("ForceFreshnessDateFrom", sp.ForceFreshnessDateFrom, 210, 0, false);
+      put("ForceValidDateFrom", sp.ForceValidDateFrom, 211, 0, false);
       FRecord.resize(kRecordSize);
       break;
     }
@@ -404,6 +422,13 @@ bool TVKSDKHecrPLUItem::isHandled(TVKSDKUDPClientClass*) {
 // Checks every row before anything is sent, and sorts the rows by ID.
 bool TVKSDKHecrPLUItem::CheckDownloadFile() {
   TVKSDKExecParams& p = Params();
+  if (!FBadForce.empty()) {
+    const std::u16string text = u"INI value out of range (one byte, -128..255): " + FBadForce;
+    WriteDebug(text);
+    if (p.LogList) p.LogList->Add(text);
+    DoProgress(VKSDK_ERR_ENCODE, 0, static_cast<uint32_t>(FTotal));
+    return true;
+  }
   const int32_t idColumn = LastColumnOf(kIdField);
   if (idColumn < 0) {
     WriteDebugAndLog("Id field not found!");
@@ -559,7 +584,6 @@ bool TVKSDKHecrPLUItem::GetUpSendData(int32_t Index, TVKBytes& Data) {
 
 TVKSDKHecrRecvCheck TVKSDKHecrPLUItem::SetUpRecvData(int32_t Index, const TVKBytes& Data) {
   TVKSDKExecParams& p = Params();
-  NoteInvalidPackage(Data);
   TVKHecrHeadInfo head = TVKHecrProtocol::GetHeadInfo(Data);
   if (!p.isConvert && head.CMD != n_CMD) {
     if (!Data.empty()) return rcRetry;

@@ -74,6 +74,8 @@ class TVKSDKHecrPLUItem : public TVKSDKHecrCustomItem {
   uint32_t FCodePage = 0;
   uint32_t FMaxId = 999999;
   bool FCountsAnswered = true;
+  // "Key=value" of the first Force INI value a byte cannot hold (empty: none).
+  std::u16string FBadForce;
   // The download frame built ahead by Prefetch, and its index (-1: none).
   TVKBytes FPrefetchFrame;
   int32_t FPrefetchIndex = -1;
