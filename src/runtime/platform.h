@@ -9,7 +9,29 @@
 
 #include "runtime/types.h"
 
+#if defined(__GLIBCXX__)
+#include <cxxabi.h>
+#endif
+
 namespace vk::platform {
+
+// The exception the C++ runtime throws through a thread that is being
+// cancelled (pthread_exit, thread cancellation). It must be rethrown, never
+// swallowed. Runtimes without one get a type that is never thrown.
+#if defined(__GLIBCXX__)
+using ThreadCancellation = abi::__forced_unwind;
+#else
+struct ThreadCancellation {};
+#endif
+
+// The cancellation exception has no object, so a handler that names it
+// binds a reference to null by design; the null check of the undefined-
+// behaviour sanitizer is switched off for the functions that catch it.
+#if defined(__GNUC__)
+#define VK_CATCHES_THREAD_CANCELLATION __attribute__((no_sanitize("null")))
+#else
+#define VK_CATCHES_THREAD_CANCELLATION
+#endif
 
 // Local wall-clock time with milliseconds.
 struct LocalTime {

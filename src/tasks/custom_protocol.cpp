@@ -127,15 +127,25 @@ VKSDK_TASK TVKSDKCustomProtocol::Start() {
   return handle;
 }
 
-void TVKSDKCustomProtocol::ThreadMain() {
+VK_CATCHES_THREAD_CANCELLATION void TVKSDKCustomProtocol::ThreadMain() {
   FThreadId.store(std::this_thread::get_id());
   try {
     Execute();
+  } catch (const platform::ThreadCancellation&) {
+    // The thread is being cancelled (a host callback ended it, or the host
+    // is shutting down): the unwinding must go on, or the process aborts.
+    // The task still leaves the list and wakes its waiters on the way.
+    Finish();
+    throw;
   } catch (...) {
     // Engines report their own failures; anything that still escapes ends
     // the task with the generic failure code.
-    if (!FExecParams.isFailed) DoProgress(VKSDK_ERR_UNSUPPORTED, 0, 0);
+    if (!FFinalReported) DoProgress(VKSDK_ERR_UNSUPPORTED, 0, 0);
   }
+  // Every started task reports exactly one final code: a task stopped
+  // before its engine got going reports the stop, and an engine that ended
+  // without a verdict reports the generic failure.
+  if (!FFinalReported) DoProgress(Terminated() ? VKSDK_TERMINATED : VKSDK_ERR_UNSUPPORTED, 0, 0);
   Finish();
 }
 
@@ -254,6 +264,7 @@ void TVKSDKCustomProtocol::Execute() {
 void TVKSDKCustomProtocol::DoProgress(uint32_t ErrorCode, uint32_t Index, uint32_t Total) {
   TVKSDKExecParams& p = FExecParams;
   if (ErrorCode != VKSDK_PROGRESS) {
+    FFinalReported = true;
     // A task has only succeeded when every byte of its output reached the
     // file: a write that failed on the way (a full disk) makes it 269.
     if (ErrorCode == VKSDK_OK) {

@@ -115,6 +115,7 @@ class TVKSDKCustomProtocol {
   void WriteProgressLog(uint32_t ErrorCode, uint32_t Index, uint32_t Total);
 
   const TVKDebugList* FDetectionLines = nullptr;  // only until Start
+  bool FFinalReported = false;  // a final code has reached DoProgress (task thread only)
   std::atomic<bool> FTerminated{false};
   std::atomic<std::thread::id> FThreadId{};
   VKSDK_TASK FHandle = VKSDK_INVALID_TASK;

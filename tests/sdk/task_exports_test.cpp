@@ -1,6 +1,8 @@
 // The task exports as a host sees them: through dlopen of the built library.
 #include <gtest/gtest.h>
 
+#include <pthread.h>
+
 #include <atomic>
 #include <filesystem>
 #include <fstream>
@@ -146,3 +148,55 @@ TEST(TaskExports, AnsiAndWideFormsStartTheSameTask) {
 }
 
 }  // namespace
+
+namespace {
+
+// Final codes (anything but progress) a recorder heard.
+size_t FinalCalls(Recorder& r) {
+  std::lock_guard<std::mutex> g(r.m);
+  size_t n = 0;
+  for (const auto& c : r.calls) n += c.code != VKSDK_PROGRESS;
+  return n;
+}
+
+void VEMKA_CALL ExitThreadOnFinalCode(uint32_t code, uint32_t, uint32_t, void* user) {
+  if (code == VKSDK_PROGRESS) return;
+  ++*static_cast<std::atomic<int>*>(user);
+  pthread_exit(nullptr);
+}
+
+}  // namespace
+
+// A task stopped from another thread right after it was created still tells
+// its host how it ended, exactly once. Data type 37 starts a task without
+// asking the address anything.
+TEST(TaskExports, TaskStoppedAtOnceReportsExactlyOneFinalCode) {
+  auto& sdk = vktest::LoadSdkDefault();
+  constexpr int kTasks = 200;
+  std::vector<Recorder> recorders(kTasks);
+  std::vector<std::thread> stoppers;
+  for (int i = 0; i < kTasks; ++i) {
+    VKSDK_TASK task = sdk.ExecTask(kSilentAddr, 5002, 2, 0, 37, u"x.txt", &Recorder::Cb, &recorders[i]);
+    ASSERT_NE(task, VKSDK_INVALID_TASK);
+    stoppers.emplace_back([&sdk, task] { sdk.StopTask(task); });
+  }
+  for (auto& t : stoppers) t.join();
+  sdk.StopTask(0);  // waits for every task still running
+  for (int i = 0; i < kTasks; ++i) {
+    EXPECT_EQ(FinalCalls(recorders[i]), 1u) << "task " << i;
+    std::lock_guard<std::mutex> g(recorders[i].m);
+    for (const auto& c : recorders[i].calls)
+      if (c.code != VKSDK_PROGRESS) EXPECT_TRUE(c.code == VKSDK_TERMINATED || c.code == VKSDK_ERR_UNSUPPORTED) << c.code;
+  }
+}
+
+// A host callback that ends its thread (pthread_exit) unwinds through the
+// task: the process goes on, and a waiter is still woken.
+TEST(TaskExports, CallbackThatEndsItsThreadDoesNotAbortTheProcess) {
+  auto& sdk = vktest::LoadSdkDefault();
+  std::atomic<int> calls{0};
+  VKSDK_TASK task = sdk.ExecTask(kSilentAddr, 5002, 2, 0, 37, u"x.txt", &ExitThreadOnFinalCode, &calls);
+  ASSERT_NE(task, VKSDK_INVALID_TASK);
+  sdk.WaitForTask(task);
+  EXPECT_EQ(calls.load(), 1);
+}
