@@ -70,6 +70,18 @@ VKSDK_TASK ExecConvertTask(std::u16string_view DeviceInfo, uint32_t ProtocolType
     if (OnProgress) OnProgress(VKSDK_ERR_UNSUPPORTED, 0, 0, UserData);
     return VKSDK_INVALID_TASK;
   }
+  // A name that is only a code-page suffix ("?1200") names no file; it must
+  // not turn the conversion into a device task.
+  for (std::u16string_view name : {FileName, AuxFileName}) {
+    std::u16string bare;
+    uint32_t codePage = 0;
+    bool hasSuffix = false;
+    SplitFileNameCodePage(name, bare, codePage, hasSuffix);
+    if (bare.empty()) {
+      if (OnProgress) OnProgress(VKSDK_ERR_OPEN_FILE, 0, 0, UserData);
+      return VKSDK_INVALID_TASK;
+    }
+  }
   TVKTaskCreateArgs a;
   a.RawData = ConvertDeviceRawData(DeviceInfo);
   a.UserData = UserData;

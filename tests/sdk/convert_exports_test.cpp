@@ -63,4 +63,25 @@ TEST(ConvertExports, OtherProcTypesAreRefusedAndTheBinaryFileSurvives) {
   EXPECT_EQ(fs::file_size(bin), 700u);
 }
 
+// A name that is only a code-page suffix names no file: refused with 264,
+// never run as a task against a device.
+TEST(ConvertExports, NameThatIsOnlyASuffixIs264) {
+  auto& sdk = vktest::LoadSdkDefault();
+  fs::path dir = vktest::TempDir();
+  const std::u16string txt = (dir / "plu.txt").u16string(), bin = (dir / "plu.bin").u16string();
+  std::ofstream(dir / "plu.txt") << "ID\n1\n";
+  struct Case {
+    std::u16string text, binary;
+  } cases[] = {{txt, u"?1200"}, {u"?65001", bin}};
+  for (const auto& c : cases) {
+    for (uint32_t proc : {0u, 1u}) {
+      Calls calls;
+      VKSDK_TASK h = sdk.ExecConvertTask(u"", 2, proc, 0, c.text.c_str(), c.binary.c_str(), 0, 0, &Calls::Cb, &calls);
+      sdk.WaitForTask(h);
+      EXPECT_EQ(h, VKSDK_INVALID_TASK);
+      EXPECT_EQ(calls.codes, std::vector<uint32_t>{264});
+    }
+  }
+}
+
 }  // namespace
