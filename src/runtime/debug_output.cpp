@@ -1,5 +1,7 @@
 #include "runtime/debug_output.h"
 
+#include <atomic>
+
 #include <fmt/compile.h>
 #include <fmt/format.h>
 
@@ -321,8 +323,11 @@ fs::path WriteDetectionFailure(const TVKDebugList& detection, const TVKDetection
     list.Add(f.Message + u"  " + W(FormatDateTimeSec(now)));
     list.Add(kStarLine);
     list.Append(detection);
-    const std::u16string name =
-        NameStart(f.Addr, now, platform::CurrentThreadId(), f.ProcType, f.DataType) + u"_" + f.FileTag + u".txt";
+    // Failures can follow each other within a millisecond on one thread: a
+    // process-wide sequence number keeps every record in a file of its own.
+    static std::atomic<uint64_t> sequence{0};
+    const std::u16string name = NameStart(f.Addr, now, platform::CurrentThreadId(), f.ProcType, f.DataType) +
+                                W(fmt::format("_{}_", ++sequence)) + f.FileTag + u".txt";
     const fs::path file = fs::path(params.DebugDir) / name;
     return list.Save(file) ? file : fs::path();
   } catch (...) {

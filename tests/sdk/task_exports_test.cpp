@@ -200,3 +200,14 @@ TEST(TaskExports, CallbackThatEndsItsThreadDoesNotAbortTheProcess) {
   sdk.WaitForTask(task);
   EXPECT_EQ(calls.load(), 1);
 }
+
+// Detection failures in quick succession on one thread each keep a file.
+TEST(TaskExports, EveryDetectionFailureKeepsItsOwnFile) {
+  fs::path debugDir;
+  auto& sdk = vktest::LoadSdkDefault(&debugDir);
+  constexpr int kFailures = 50;
+  for (int i = 0; i < kFailures; ++i) EXPECT_EQ(sdk.Sync_ExecTask_PB(kSilentText, 5002, 4, 0, 0, u"x.txt"), 270u);
+  int files = 0;
+  for (auto& f : FilesIn(debugDir)) files += f.filename().string().ends_with("_connect failed.txt");
+  EXPECT_EQ(files, kFailures);
+}
