@@ -27,6 +27,19 @@ bool IsVisciiTextType(int32_t dataType) {
 
 fs::path ToPath(const std::u16string& s) { return fs::path(s); }
 
+// False for text with a lone surrogate: no file system can name such a file.
+bool IsWellFormedName(std::u16string_view s) {
+  for (size_t i = 0; i < s.size(); ++i) {
+    const char16_t c = s[i];
+    if (c >= 0xDC00 && c <= 0xDFFF) return false;
+    if (c >= 0xD800 && c <= 0xDBFF) {
+      if (i + 1 >= s.size() || s[i + 1] < 0xDC00 || s[i + 1] > 0xDFFF) return false;
+      ++i;
+    }
+  }
+  return true;
+}
+
 // True when both names lead to one existing file.
 bool SameFile(const std::u16string& a, const std::u16string& b) {
   std::error_code ec;
@@ -206,6 +219,13 @@ bool TVKSDKCustomProtocol::WritesFileHeader() const {
 
 void TVKSDKCustomProtocol::Execute() {
   TVKSDKExecParams& p = FExecParams;
+  // A name that is not well-formed text can be neither read nor created.
+  const bool usesFiles = p.ProcType == 1 || p.ProcType == 4 || (p.ProcType <= 3 && NeedsInputFile());
+  if (usesFiles && (!IsWellFormedName(p.FileName) || !IsWellFormedName(p.AuxFileName))) {
+    FailTask(VKSDK_ERR_OPEN_FILE);
+    WriteDebug("Invalid FileName!");
+    return;
+  }
   switch (p.ProcType) {
     case 1:
     case 4: {

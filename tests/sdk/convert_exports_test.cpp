@@ -84,4 +84,18 @@ TEST(ConvertExports, NameThatIsOnlyASuffixIs264) {
   }
 }
 
+// A name with a lone surrogate cannot name a file: 264, not a generic
+// failure.
+TEST(ConvertExports, NameWithInvalidUtf16Is264) {
+  auto& sdk = vktest::LoadSdkDefault();
+  fs::path dir = vktest::TempDir();
+  const std::u16string bin = (dir / "plu.bin").u16string();
+  const std::u16string bad = (dir / "plu").u16string() + u'\xD800' + u".txt";
+  Calls calls;
+  VKSDK_TASK h = sdk.ExecConvertTask(u"", 2, 0, 0, bad.c_str(), bin.c_str(), 0, 0, &Calls::Cb, &calls);
+  ASSERT_NE(h, VKSDK_INVALID_TASK);
+  sdk.WaitForTask(h);
+  EXPECT_EQ(calls.codes, std::vector<uint32_t>{264});
+}
+
 }  // namespace
