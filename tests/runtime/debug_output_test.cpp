@@ -305,7 +305,7 @@ TEST(DebugOutput, DetectionFailureFile) {
   const std::string name = file.filename().string();
   EXPECT_TRUE(std::regex_match(name, std::regex(R"(127\.0\.0\.9_\d{8}_\d{6}_\d{3}_)" +
                                                 std::to_string(platform::CurrentThreadId()) +
-                                                R"(_0x01_0x0025_connect failed\.txt)")))
+                                                R"(_0x01_0x0025_\d+_connect failed\.txt)")))
       << name;
   EXPECT_TRUE(IsSdkDebugFileName(file.filename().u16string()));
 
