@@ -257,7 +257,9 @@ void SaveTaskFiles(const TVKTaskFiles& files) {
 void CopyUploadFile(const fs::path& debugDir, std::u16string_view baseFileName, const fs::path& fileName,
                     TDateTime startTime) {
   try {
-    if (fileName.empty()) return;
+    // The copy belongs to the debug output: with both outputs off nothing
+    // is left in the debug directory.
+    if (fileName.empty() || !OutputsOn()) return;
     CopyDated(fileName, debugDir / (std::u16string(baseFileName) + u"_" + fileName.filename().u16string()),
               startTime);
   } catch (...) {

@@ -4,6 +4,8 @@
 #include "data/text_file.h"
 #include "tasks/custom_protocol.h"
 #include "tasks/protocol_registry.h"
+#include "runtime/sysparams.h"
+#include "tasks/task_files.h"
 
 namespace vk {
 
@@ -82,6 +84,9 @@ VKSDK_TASK ExecConvertTask(std::u16string_view DeviceInfo, uint32_t ProtocolType
       return VKSDK_INVALID_TASK;
     }
   }
+  // Conversions leave debug files too, so a host that only converts still
+  // has its old ones purged.
+  if (SysParams().OutputDebug || SysParams().OutputLog > 0) PurgeDebugDirectory();
   TVKTaskCreateArgs a;
   a.RawData = ConvertDeviceRawData(DeviceInfo);
   a.UserData = UserData;

@@ -98,4 +98,19 @@ TEST(ConvertExports, NameWithInvalidUtf16Is264) {
   EXPECT_EQ(calls.codes, std::vector<uint32_t>{264});
 }
 
+// With debug and log output both off a conversion leaves nothing in the
+// debug directory: no copy of its result either.
+TEST(ConvertExports, NoCopiesWhenOutputsAreOff) {
+  fs::path debugDir = vktest::TempDir();
+  auto& sdk = vktest::LoadSdk(vktest::DefaultIni(debugDir, "OutputDebug=0\nOutputLog=0\n"));
+  fs::path dir = vktest::TempDir();
+  const std::string txt = (dir / "plu.txt").string(), bin = (dir / "plu.bin").string(),
+                    back = (dir / "back.txt").string();
+  std::ofstream(txt) << "ID\tName1\n1\tA\n";
+  ASSERT_EQ(sdk.Txt2BinA("", 2, 0, txt.c_str(), bin.c_str(), 0), 0u);
+  ASSERT_EQ(sdk.Bin2TxtA("", 2, 0, bin.c_str(), back.c_str(), 0), 0u);
+  EXPECT_TRUE(fs::exists(back));
+  EXPECT_TRUE(fs::is_empty(debugDir));
+}
+
 }  // namespace
