@@ -104,6 +104,11 @@ TVKSDKHecrRecvCheck TVKSDKHecrCustomItem::FailStop(uint32_t ErrorCode, uint32_t 
   return rcStop;
 }
 
+TVKSDKHecrRecvCheck TVKSDKHecrCustomItem::FailNoRecord(int32_t Index) {
+  if (Params().isConvert) WriteDebug("The binary file ends inside package " + std::to_string(Index + 1) + ".");
+  return FailStop(Params().isConvert ? VKSDK_ERR_FILE_FORMAT : VKSDK_ERR_NO_REPLY, static_cast<uint32_t>(Index) + 1);
+}
+
 uint32_t TVKSDKHecrCustomItem::DeviceCodePage() const { return Params().DeviceRawData.RawLE32(80); }
 
 std::u16string TVKSDKHecrCustomItem::RecordToText(const uint8_t* Data, size_t Size, uint32_t CodePage,
@@ -335,8 +340,7 @@ TVKSDKHecrRecvCheck TVKSDKHecrCustomItem::WholeTableUpRecv(int32_t Index, const 
   if (!Params().isConvert && head.CMD != CMD) return FailStop(VKSDK_ERR_NO_REPLY, static_cast<uint32_t>(Index) + 1);
   if (!ParamMatches(head.Param, Index)) return rcRetry;
   const size_t size = ReplyDataSize(Data);
-  if (RecordLen <= 0 || size < static_cast<size_t>(RecordLen))
-    return FailStop(VKSDK_ERR_NO_REPLY, static_cast<uint32_t>(Index) + 1);  // no record: no progress possible
+  if (RecordLen <= 0 || size < static_cast<size_t>(RecordLen)) return FailNoRecord(Index);  // no progress possible
   const uint8_t* data = Data.data() + TVKHecrProtocol::kHeadSize;
   const uint32_t cp = DeviceCodePage();
   for (size_t at = 0; at + static_cast<size_t>(RecordLen) <= size && FDataIndex < FTotal; at += RecordLen) {

@@ -113,6 +113,10 @@ class TVKSDKHecrCustomItem {
   // Reports a failure and returns false / rcStop, for one-line exits.
   bool Fail(uint32_t ErrorCode, uint32_t Index);
   TVKSDKHecrRecvCheck FailStop(uint32_t ErrorCode, uint32_t Index);
+  // A reply that holds no whole record for package Index (1-based in the
+  // report): a scale that sent it gave no usable answer (266); a binary
+  // file that a conversion reads is cut short (265).
+  TVKSDKHecrRecvCheck FailNoRecord(int32_t Index);
   // The device's character code page (raw block bytes 80..83).
   uint32_t DeviceCodePage() const;
   // One upload line from one record, with this item's field table.

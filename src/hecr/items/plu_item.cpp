@@ -592,13 +592,13 @@ TVKSDKHecrRecvCheck TVKSDKHecrPLUItem::SetUpRecvData(int32_t Index, const TVKByt
   if (!ParamMatches(head.Param, Index)) return rcRetry;
   // Only the bytes that arrived count, whatever DataLen says.
   if (ReplyDataSize(Data) < static_cast<size_t>(kRecordSize)) {
-    if (p.DataID == 1) {
+    if (p.DataID == 1 && !p.isConvert) {
       // The scale has no PLU of that number: skip it, count it.
       DoProgress(VKSDK_PROGRESS, static_cast<uint32_t>(Index) + 1, static_cast<uint32_t>(FTotal));
       ++FDataIndex;
       return rcContinue;
     }
-    return FailStop(VKSDK_ERR_NO_REPLY, static_cast<uint32_t>(Index) + 1);
+    return FailNoRecord(Index);
   }
   WriteTextLine(RecordToText(Data.data() + TVKHecrProtocol::kHeadSize, kRecordSize, FCodePage));
   DoProgress(VKSDK_PROGRESS, static_cast<uint32_t>(Index) + 1, static_cast<uint32_t>(FTotal));
