@@ -63,6 +63,11 @@ std::string GetEnv(const char* name);
 bool GetFileModTime(const std::filesystem::path& p, TDateTime& out);
 bool SetFileModTime(const std::filesystem::path& p, TDateTime localTime);
 
+// Puts the file `from` in the place of `to` in one step (both in one
+// directory), replacing `to` when it exists. False when that fails; `from`
+// is then left where it was.
+bool ReplaceFile(const std::filesystem::path& from, const std::filesystem::path& to);
+
 // Monotonic milliseconds, for deadlines.
 uint64_t MonotonicMs();
 

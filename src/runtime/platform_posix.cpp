@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cmath>
 #include <cstdlib>
 #include <mutex>
@@ -139,6 +140,10 @@ std::filesystem::path ExecutablePath() {
 std::string GetEnv(const char* name) {
   const char* v = std::getenv(name);
   return v ? std::string(v) : std::string();
+}
+
+bool ReplaceFile(const std::filesystem::path& from, const std::filesystem::path& to) {
+  return ::rename(from.c_str(), to.c_str()) == 0;
 }
 
 bool GetFileModTime(const std::filesystem::path& p, TDateTime& out) {

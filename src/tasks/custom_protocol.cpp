@@ -166,6 +166,7 @@ void TVKSDKCustomProtocol::Finish() {
   TVKSDKExecParams& p = FExecParams;
   p.FileStream.reset();
   p.AuxFileStream.reset();
+  SettleOutputFile(VKSDK_TERMINATED);  // a cancelled thread's unfinished output is removed
   try {
     if (!p.isConvert) SaveTaskEndFiles(*this);
   } catch (...) {
@@ -236,18 +237,22 @@ void TVKSDKCustomProtocol::Execute() {
         WriteDebug("Invalid FileName!");
         return;
       }
-      CreateParentDirectory(p.FileName);
-      p.FileStream = TVKFileStream::Create(ToPath(p.FileName));
+      // A conversion opens its binary input before it makes any output, so
+      // a missing input leaves the caller's text file as it was.
+      if (!p.AuxFileName.empty()) {
+        p.AuxFileStream = TVKFileStream::OpenRead(ToPath(p.AuxFileName));
+        if (!p.AuxFileStream) {
+          FailTask(VKSDK_ERR_OPEN_FILE);
+          return;
+        }
+      }
+      p.FileStream = CreateOutputFile(p.FileName);
       if (!p.FileStream) {
         FailTask(VKSDK_ERR_CREATE_FILE);
         WriteDebug("Invalid FileName!");
         return;
       }
       if (WritesFileHeader()) WriteFileBom(*p.FileStream, p.FileCodePage);
-      if (!p.AuxFileName.empty()) {
-        p.AuxFileStream = TVKFileStream::OpenRead(ToPath(p.AuxFileName));
-        if (!p.AuxFileStream) FailTask(VKSDK_ERR_OPEN_FILE);
-      }
       return;
     }
     case 0:
@@ -266,8 +271,7 @@ void TVKSDKCustomProtocol::Execute() {
           FailTask(VKSDK_ERR_CREATE_FILE);
           return;
         }
-        CreateParentDirectory(p.AuxFileName);
-        p.AuxFileStream = TVKFileStream::Create(ToPath(p.AuxFileName));
+        p.AuxFileStream = CreateOutputFile(p.AuxFileName);
         if (!p.AuxFileStream) {
           FailTask(VKSDK_ERR_CREATE_FILE);
           return;
@@ -279,6 +283,52 @@ void TVKSDKCustomProtocol::Execute() {
     default:
       return;
   }
+}
+
+std::unique_ptr<TVKFileStream> TVKSDKCustomProtocol::CreateOutputFile(const std::u16string& name) {
+  TVKSDKExecParams& p = FExecParams;
+  CreateParentDirectory(name);
+  fs::path target = ToPath(name);
+  if (!p.isConvert) return TVKFileStream::Create(target);
+  std::error_code ec;
+  const fs::file_status st = fs::status(target, ec);
+  const bool exists = fs::exists(st);
+  if (exists) {
+    // A directory can hold no output; a device or a pipe is written in place.
+    if (fs::is_directory(st)) return nullptr;
+    if (!fs::is_regular_file(st)) return TVKFileStream::Create(target);
+    // A link keeps its place: the file it leads to is the one replaced.
+    if (fs::is_symlink(fs::symlink_status(target, ec))) {
+      target = fs::canonical(target, ec);
+      if (ec) return nullptr;
+    }
+  }
+  // The task thread's number keeps the names of simultaneous conversions
+  // to one file apart.
+  fs::path temp = target;
+  temp += ".~" + std::to_string(platform::CurrentThreadId()) + ".tmp";
+  std::unique_ptr<TVKFileStream> stream = TVKFileStream::Create(temp);
+  if (!stream) return nullptr;
+  if (exists) fs::permissions(temp, st.permissions(), ec);  // the replaced file's permissions stay
+  p.OutputTempName = temp.u16string();
+  p.OutputTarget = target.u16string();
+  return stream;
+}
+
+uint32_t TVKSDKCustomProtocol::SettleOutputFile(uint32_t ErrorCode) {
+  TVKSDKExecParams& p = FExecParams;
+  if (p.OutputTempName.empty()) return ErrorCode;
+  const fs::path temp = ToPath(p.OutputTempName), target = ToPath(p.OutputTarget);
+  p.OutputTempName.clear();
+  p.OutputTarget.clear();
+  if (ErrorCode == VKSDK_OK) {
+    if (platform::ReplaceFile(temp, target)) return ErrorCode;
+    WriteDebug("The output file could not be put in place.");
+    ErrorCode = VKSDK_ERR_CREATE_FILE;
+  }
+  std::error_code ec;
+  fs::remove(temp, ec);
+  return ErrorCode;
 }
 
 void TVKSDKCustomProtocol::DoProgress(uint32_t ErrorCode, uint32_t Index, uint32_t Total) {
@@ -297,7 +347,9 @@ void TVKSDKCustomProtocol::DoProgress(uint32_t ErrorCode, uint32_t Index, uint32
     // Files are complete and closed before the host hears the result.
     p.FileStream.reset();
     p.AuxFileStream.reset();
-    if (p.ProcType == 1) CopyUploadFileToDebugDir(*this);
+    ErrorCode = SettleOutputFile(ErrorCode);
+    // A conversion that failed produced no text, so there is nothing to copy.
+    if (p.ProcType == 1 && (!p.isConvert || ErrorCode == VKSDK_OK)) CopyUploadFileToDebugDir(*this);
   }
   WriteProgressLog(ErrorCode, Index, Total);
   if (p.OnProgress) p.OnProgress(ErrorCode, Index, Total, p.UserData);

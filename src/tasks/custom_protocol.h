@@ -37,6 +37,10 @@ struct TVKSDKExecParams {
   std::unique_ptr<TVKFileStream> FileStream;
   std::unique_ptr<TVKFileStream> AuxFileStream;
   bool isConvert = false;
+  // A conversion's output while it is written, and the file it replaces
+  // once the conversion has succeeded; both empty otherwise.
+  std::u16string OutputTempName;
+  std::u16string OutputTarget;
   TVKSDKDeviceRawData DeviceRawData;
   bool OutputDebug = false;
   std::unique_ptr<TVKDebugList> DebugList;
@@ -103,6 +107,10 @@ class TVKSDKCustomProtocol {
   // A family's Execute calls it first, then returns at once if Terminated().
   virtual void Execute();
 
+  // Creates an output file. A conversion writes beside the named file and
+  // puts its work in place only when it succeeds (SettleOutputFile), so a
+  // failed or stopped conversion leaves the caller's file as it was.
+  std::unique_ptr<TVKFileStream> CreateOutputFile(const std::u16string& name);
   bool NeedsInputFile() const;
   bool WritesFileHeader() const;
 
@@ -113,6 +121,9 @@ class TVKSDKCustomProtocol {
   void ThreadMain();
   void Finish();
   void WriteProgressLog(uint32_t ErrorCode, uint32_t Index, uint32_t Total);
+  // With the output closed: on success moves a conversion's output into
+  // place (269 when that fails), otherwise removes it. Returns the code.
+  uint32_t SettleOutputFile(uint32_t ErrorCode);
 
   const TVKDebugList* FDetectionLines = nullptr;  // only until Start
   bool FFinalReported = false;  // a final code has reached DoProgress (task thread only)

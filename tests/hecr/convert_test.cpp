@@ -3,6 +3,7 @@
 // lines) and back, with no scale present.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -256,22 +257,21 @@ TEST(Convert, LargeTablesKeepEveryRecord) {
 
 // Binary to text counts the packages of the file, the last one possibly
 // short; a short package is a file cut inside a record and ends the task
-// with 265 and the package's number. The binary input is raw records also
-// when the caller names the hex output form.
+// with 265 and the package's number (and no text file). The binary input
+// is raw records also when the caller names the hex output form.
 TEST(Convert, Bin2TxtTotalComesFromTheFileSize) {
   fs::path dir = vktest::TempDir();
   struct Case {
     size_t bytes;
     uint32_t outputFileType;
     uint32_t code, index, total;
-    size_t rows;
   };
   const Case cases[] = {
-      {0, 0, 0, 0, 0, 0},
-      {1024, 0, 0, 2, 2, 2},
-      {700, 0, 265, 2, 2, 1},
-      {300, 0, 265, 1, 1, 0},
-      {1024, 1, 0, 2, 2, 2},
+      {0, 0, 0, 0, 0},
+      {1024, 0, 0, 2, 2},
+      {700, 0, 265, 2, 2},
+      {300, 0, 265, 1, 1},
+      {1024, 1, 0, 2, 2},
   };
   for (const Case& c : cases) {
     const std::string n = std::to_string(c.bytes) + "_" + std::to_string(c.outputFileType);
@@ -280,8 +280,72 @@ TEST(Convert, Bin2TxtTotalComesFromTheFileSize) {
     Reports r = Convert(u"", 1, txt, bin, 0, c.outputFileType);
     ASSERT_FALSE(r.calls.empty());
     EXPECT_EQ(r.calls.back(), std::make_tuple(c.code, c.index, c.total)) << c.bytes;
-    EXPECT_EQ(Lines(txt).size(), c.rows + 1) << c.bytes;
+    if (c.code == 0)
+      EXPECT_EQ(Lines(txt).size(), c.total + 1) << c.bytes;
+    else
+      EXPECT_FALSE(fs::exists(txt)) << c.bytes;
   }
+}
+
+// Names in a directory, to see that a conversion leaves no file of its own
+// work behind.
+std::vector<std::string> Names(const fs::path& dir) {
+  std::vector<std::string> out;
+  for (const auto& e : fs::directory_iterator(dir)) out.push_back(e.path().filename().string());
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+// A conversion that fails leaves the caller's existing output exactly as it
+// was (inputs are checked first, the output is written beside it and only
+// put in place on success); one that succeeds replaces it whole. Neither
+// leaves a file of its own work in the directory.
+TEST(Convert, FailedConversionKeepsTheExistingOutput) {
+  auto& sdk = Sdk();
+  const std::string old(2000, 'o');
+  struct Case {
+    const char* name;
+    bool toBinary;
+    std::string input;  // empty: no input file at all
+    uint32_t code;
+  };
+  const Case cases[] = {
+      {"missing binary", false, "", 264},
+      {"binary cut inside a record", false, AppleRecord() + std::string(100, '\0'), 265},
+      {"missing text", true, "", 264},
+      {"bad row", true, "ID\tName1\r\n1\tApple\textra\r\n", 265},
+      {"binary to text", false, AppleRecord(), 0},
+      {"text to binary", true, kAppleTable, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::path dir = vktest::TempDir(), in = dir / "in", out = dir / "out";
+    if (!c.input.empty()) WriteAll(in, c.input);
+    WriteAll(out, old);
+    const std::vector<std::string> before = Names(dir);
+    const std::string i = in.string(), o = out.string();
+    const uint32_t code = c.toBinary ? sdk.Txt2BinA(kAppleParams, 2, 0, i.c_str(), o.c_str(), 0)
+                                     : sdk.Bin2TxtA(kAppleParams, 2, 0, i.c_str(), o.c_str(), 0);
+    EXPECT_EQ(code, c.code);
+    EXPECT_EQ(Names(dir), before);
+    if (c.code != 0)
+      EXPECT_EQ(ReadAll(out), old);
+    else if (c.toBinary)
+      EXPECT_EQ(ReadAll(out), AppleRecord());
+    else
+      EXPECT_EQ(Lines(out).size(), 2u);
+  }
+
+  // An output reached through a link: the link stays, the file behind it
+  // gets the result.
+  fs::path dir = vktest::TempDir(), txt = dir / "plu.txt", real = dir / "real.bin", link = dir / "link.bin";
+  WriteAll(txt, kAppleTable);
+  WriteAll(real, old);
+  fs::create_symlink(real, link);
+  EXPECT_EQ(sdk.Txt2BinA(kAppleParams, 2, 0, txt.c_str(), link.c_str(), 0), 0u);
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_EQ(ReadAll(real), AppleRecord());
+  EXPECT_EQ(Names(dir), (std::vector<std::string>{"link.bin", "plu.txt", "real.bin"}));
 }
 
 TEST(Convert, FilesThatCannotBeOpenedOrCreated) {
@@ -294,13 +358,16 @@ TEST(Convert, FilesThatCannotBeOpenedOrCreated) {
   EXPECT_FALSE(fs::exists(bin));
   // No binary input: 264.
   EXPECT_EQ(Convert(u"", 1, dir / "out.txt", dir / "missing.bin").Final(), 264u);
-  // An output under a regular file cannot be created: 269.
+  // An output under a regular file cannot be created: 269 (the binary
+  // input must exist, as inputs are checked first).
   EXPECT_EQ(Convert(u"", 0, txt, blocker / "plu.bin").Final(), 269u);
-  EXPECT_EQ(Convert(u"", 1, blocker / "out.txt", bin).Final(), 269u);
   // An output that is the input itself (by any name) is refused untouched.
   EXPECT_EQ(Convert(u"", 0, txt, dir / "." / "plu.txt").Final(), 269u);
   EXPECT_EQ(ReadAll(txt), kAppleTable);
   ASSERT_EQ(Convert(u"", 0, txt, bin).Final(), 0u);
+  EXPECT_EQ(Convert(u"", 1, blocker / "out.txt", bin).Final(), 269u);
+  // A directory cannot be replaced by an output.
+  EXPECT_EQ(Convert(u"", 1, dir, bin).Final(), 269u);
   EXPECT_EQ(Convert(u"", 1, dir / "." / "plu.bin", bin).Final(), 269u);
   EXPECT_EQ(fs::file_size(bin), 512u);
 }
@@ -355,7 +422,9 @@ TEST(Convert, StopEndsBetweenRecords) {
   sdk.StopTask(h);
   ASSERT_FALSE(slow.calls.empty());
   EXPECT_EQ(slow.calls.back(), std::make_tuple(2u, 0u, 0u));
-  EXPECT_LT(fs::file_size(bin), 512u * kRows);
+  // A stopped conversion leaves no output, finished or not.
+  EXPECT_FALSE(fs::exists(bin));
+  EXPECT_EQ(Names(dir), std::vector<std::string>{"plu.txt"});
 }
 
 // A data type without a Hecr item ends with 261 (protocol types other than 1
