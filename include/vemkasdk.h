@@ -266,7 +266,9 @@ VEMKA_API void VEMKA_CALL VemkaSDK_StopTask(VKSDK_TASK Task);
 VEMKA_API void VEMKA_CALL VemkaSDK_WaitForTask(VKSDK_TASK Task);
 
 /* ---- Offline conversion --------------------------------------------------
- * DeviceInfo: "CodePage=936;LFCodeLen=8;UnitPriceMultiple=100" (, or ;). */
+ * DeviceInfo: "CodePage=936;LFCodeLen=8;UnitPriceMultiple=100" (, or ;).
+ * WeightMultiple=1000 (a power of ten, else 261) scales every PLU weight by
+ * it; without it each row's UnitID decides, as for a scale. */
 VEMKA_API VKSDK_TASK VEMKA_CALL VemkaSDK_ExecConvertTask(const char16_t *DeviceInfo, uint32_t ProtocolType,
                                                          uint32_t Packed, int32_t DataType,
                                                          const char16_t *FileName, const char16_t *AuxFileName,

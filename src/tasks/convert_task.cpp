@@ -39,9 +39,25 @@ int32_t ReadInt(std::u16string_view text, std::u16string_view name, int32_t def)
   return FindValue(text, name, v) ? StrToIntDef(v, def) : def;
 }
 
+// The exponent of a multiple that is a power of ten from 1 to 10^9, -1 for
+// any other value.
+int PowerOfTenExponent(int32_t multiple) {
+  int64_t v = 1;
+  for (int exponent = 0; exponent <= 9; ++exponent, v *= 10)
+    if (v == multiple) return exponent;
+  return -1;
+}
+
 }  // namespace
 
-TVKSDKDeviceRawData ConvertDeviceRawData(std::u16string_view DeviceInfo) {
+bool ConvertDeviceRawData(std::u16string_view DeviceInfo, TVKSDKDeviceRawData& raw) {
+  // Weights have no old default to fall back on: a multiple that is not a
+  // power of ten would write every weight wrongly, so it is refused.
+  int weightExponent = 0;
+  if (std::u16string_view v; FindValue(DeviceInfo, u"WeightMultiple", v)) {
+    weightExponent = PowerOfTenExponent(StrToIntDef(v, 0));
+    if (weightExponent < 0) return false;
+  }
   const uint32_t codePage = static_cast<uint32_t>(ReadInt(DeviceInfo, u"CodePage", 936));
   const int32_t lfCodeLen = ReadInt(DeviceInfo, u"LFCodeLen", 8);
   uint8_t exponent;
@@ -51,14 +67,15 @@ TVKSDKDeviceRawData ConvertDeviceRawData(std::u16string_view DeviceInfo) {
     case 1000: exponent = 3; break;
     default: exponent = 2; break;
   }
-  TVKSDKDeviceRawData raw;
+  raw = TVKSDKDeviceRawData();
   raw.PeerIP = 0;
   raw.PeerPort = 5002;
   raw.ProtocolType = ptHecr;
   for (int i = 0; i < 4; ++i) raw.Raw[80 + i] = static_cast<uint8_t>(codePage >> (8 * i));
   raw.Raw[147] = static_cast<uint8_t>(lfCodeLen);
   raw.Raw[30] = exponent;
-  return raw;
+  raw.Raw[32] = static_cast<uint8_t>(weightExponent);
+  return true;
 }
 
 VKSDK_TASK ExecConvertTask(std::u16string_view DeviceInfo, uint32_t ProtocolType, uint8_t ProcType,
@@ -84,11 +101,14 @@ VKSDK_TASK ExecConvertTask(std::u16string_view DeviceInfo, uint32_t ProtocolType
       return VKSDK_INVALID_TASK;
     }
   }
+  TVKTaskCreateArgs a;
+  if (!ConvertDeviceRawData(DeviceInfo, a.RawData)) {
+    if (OnProgress) OnProgress(VKSDK_ERR_UNSUPPORTED, 0, 0, UserData);
+    return VKSDK_INVALID_TASK;
+  }
   // Conversions leave debug files too, so a host that only converts still
   // has its old ones purged.
   if (SysParams().OutputDebug || SysParams().OutputLog > 0) PurgeDebugDirectory();
-  TVKTaskCreateArgs a;
-  a.RawData = ConvertDeviceRawData(DeviceInfo);
   a.UserData = UserData;
   a.OnProgress = OnProgress;
   a.OutputFileType = OutputFileType;

@@ -217,6 +217,51 @@ TEST(Convert, RoundTripKeepsTheCells) {
   }
 }
 
+// A weight multiple in the parameters scales every weight of every row, so
+// fractions survive the round trip; one that is not a power of ten is
+// refused before any file is touched.
+TEST(Convert, WeightMultipleKeepsFractionalWeights) {
+  auto& sdk = Sdk();
+  fs::path dir = vktest::TempDir(), txt = dir / "w.txt", bin = dir / "w.bin", back = dir / "back.txt";
+  struct Case {
+    const char* params;
+    const char* unit;  // UnitID of the row
+    const char* weight;
+    const char* tare;
+    std::string weightBcd, tareBcd;
+  };
+  const Case cases[] = {
+      {"WeightMultiple=1000", "1", "0.5", "0.125", std::string("\0\0\x05\0", 4), std::string("\0\0\x01\x25", 4)},
+      // The multiple wins over the unit's own divisor (1000 for UnitID 4).
+      {"WeightMultiple=10;UnitPriceMultiple=10", "4", "1.5", "0.1", std::string("\0\0\0\x15", 4),
+       std::string("\0\0\0\x01", 4)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.params);
+    WriteAll(txt, std::string("ID\tName1\tUnitID\tPackageWeight\tTareValue\r\n7\tA\t") + c.unit + "\t" + c.weight +
+                      "\t" + c.tare + "\r\n");
+    ASSERT_EQ(sdk.Txt2BinA(c.params, 2, 0, txt.c_str(), bin.c_str(), 0), 0u);
+    const std::string rec = ReadAll(bin);
+    ASSERT_EQ(rec.size(), 512u);
+    EXPECT_EQ(Hex(rec.substr(148, 4)), Hex(c.weightBcd));
+    EXPECT_EQ(Hex(rec.substr(179, 4)), Hex(c.tareBcd));
+    ASSERT_EQ(sdk.Bin2TxtA(c.params, 2, 0, bin.c_str(), back.c_str(), 0), 0u);
+    std::vector<std::string> lines = Lines(back);
+    ASSERT_EQ(lines.size(), 2u);
+    std::vector<std::string> header = Cells(lines[0]), row = Cells(lines[1]);
+    for (size_t i = 0; i < header.size() && i < row.size(); ++i) {
+      if (header[i] == "PackageWeight") EXPECT_EQ(row[i], c.weight);
+      if (header[i] == "TareValue") EXPECT_EQ(row[i], c.tare);
+    }
+  }
+
+  fs::remove(bin);
+  for (const char* bad : {"WeightMultiple=5", "WeightMultiple=abc"}) {
+    EXPECT_EQ(sdk.Txt2BinA(bad, 2, 0, txt.c_str(), bin.c_str(), 0), 261u) << bad;
+    EXPECT_FALSE(fs::exists(bin)) << bad;
+  }
+}
+
 // Package indexes past 65535 no longer fit the frames' 16-bit Param; the
 // conversion must still carry every record both ways.
 TEST(Convert, LargeTablesKeepEveryRecord) {

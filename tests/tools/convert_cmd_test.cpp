@@ -54,6 +54,12 @@ TEST(VemkaConvertCommand, ConvertsBothWaysWithTheScaleParameters) {
   std::string hex = ReadAll(dir / "plu.hex");
   ASSERT_EQ(hex.size(), 1056u);
   EXPECT_EQ(hex.substr(0, 14), "AA00000000982E");
+
+  // Fractional weights keep their digits with a weight multiple.
+  std::ofstream(dir / "w.txt", std::ios::binary) << "ID\tName1\tTareValue\r\n1\tA\t0.125\r\n";
+  ASSERT_EQ(VemkaConvert(dir, "txt2bin '" + (dir / "w.txt").string() + "' " + bin + " --weight-multiple 1000"), 0)
+      << ReadAll(dir / "out.log");
+  EXPECT_EQ(ReadAll(dir / "plu.bin").substr(179, 4), std::string("\x00\x00\x01\x25", 4));
 }
 
 TEST(VemkaConvertCommand, ExitStatusForFailuresAndUsage) {
@@ -62,6 +68,9 @@ TEST(VemkaConvertCommand, ExitStatusForFailuresAndUsage) {
   EXPECT_EQ(VemkaConvert(dir, "txt2bin " + missing + " " + bin), 1);
   EXPECT_NE(ReadAll(dir / "out.log").find("264"), std::string::npos) << ReadAll(dir / "out.log");
   EXPECT_EQ(VemkaConvert(dir, "bin2txt " + missing + " " + bin + " --hex"), 2);
+  std::ofstream(dir / "w.txt", std::ios::binary) << "ID\tName1\r\n1\tA\r\n";
+  EXPECT_EQ(VemkaConvert(dir, "txt2bin '" + (dir / "w.txt").string() + "' " + bin + " --weight-multiple 5"), 1);
+  EXPECT_NE(ReadAll(dir / "out.log").find("261"), std::string::npos) << ReadAll(dir / "out.log");
   EXPECT_EQ(VemkaConvert(dir, "txt2bin " + missing + " " + bin + " --type nosuch"), 2);
   EXPECT_NE(VemkaConvert(dir, "sideways " + missing + " " + bin), 0);
 }

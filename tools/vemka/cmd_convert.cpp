@@ -4,6 +4,7 @@
 //   vemka convert txt2bin plu.txt?65001 plu.bin --codepage 936
 //   vemka convert txt2bin plu.txt plu.hex --hex
 //   vemka convert bin2txt back.txt?65001 plu.bin --lfcodelen 6
+//   vemka convert txt2bin plu.txt plu.bin --weight-multiple 1000
 //
 // The text file always comes first; a "?codepage" suffix selects its code
 // page (and, with --hex, the hexadecimal file's).
@@ -20,7 +21,7 @@ namespace {
 
 struct ConvertArgs {
   std::string direction, text, bin, type = "plu";
-  int64_t codePage = 936, lfCodeLen = 8, priceMultiple = 100;
+  int64_t codePage = 936, lfCodeLen = 8, priceMultiple = 100, weightMultiple = 0;  // 0: not named
   bool hex = false;
 };
 
@@ -35,8 +36,9 @@ int RunConvert(const ConvertArgs& a) {
     std::fprintf(stderr, "--hex applies to txt2bin only\n");
     return 2;
   }
-  const std::string params = "CodePage=" + std::to_string(a.codePage) + ";LFCodeLen=" + std::to_string(a.lfCodeLen) +
-                             ";UnitPriceMultiple=" + std::to_string(a.priceMultiple);
+  std::string params = "CodePage=" + std::to_string(a.codePage) + ";LFCodeLen=" + std::to_string(a.lfCodeLen) +
+                       ";UnitPriceMultiple=" + std::to_string(a.priceMultiple);
+  if (a.weightMultiple != 0) params += ";WeightMultiple=" + std::to_string(a.weightMultiple);
   const std::u16string info = ToUtf16(params), text = ToUtf16(a.text), bin = ToUtf16(a.bin);
   Progress p;
   VemkaSDK_Initialize(nullptr);
@@ -66,6 +68,9 @@ void AddConvertCommand(CLI::App& app, int& status) {
       ->capture_default_str();
   cmd->add_option("--price-multiple", args.priceMultiple, "unit-price multiple: 1, 10, 100 or 1000")
       ->capture_default_str();
+  cmd->add_option("--weight-multiple", args.weightMultiple,
+                  "PLU weight multiple, a power of ten (1000: 0.125 is stored as 125); without it each row's "
+                  "UnitID decides");
   cmd->add_flag("--hex", args.hex, "txt2bin: write each frame as a line of hexadecimal digits");
   cmd->callback([&status] { status = RunConvert(args); });
 }

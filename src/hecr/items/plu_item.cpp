@@ -85,7 +85,7 @@ std::u16string ExportTax(const TVKCodecContext&, const uint8_t* p, int32_t n) { 
 std::u16string ExportUnit(const TVKCodecContext& c, const uint8_t* p, int32_t n) {
   std::u16string s = TVKSysData::GetBIN(c, p, n);
   Item& item = ItemOf(c);
-  item.FWeightRatio = item.FWeightUseg ? 1 : Item::WeightRatioOfUnit(StrToIntDef(s, 0));
+  item.FWeightRatio = item.RowWeightRatio(s);
   return s;
 }
 
@@ -238,6 +238,11 @@ int32_t TVKSDKHecrPLUItem::WeightRatioOfUnit(int32_t UnitID) {
   }
 }
 
+int32_t TVKSDKHecrPLUItem::RowWeightRatio(std::u16string_view UnitText) const {
+  if (FWeightMultiple != 1) return FWeightMultiple;
+  return FWeightUseg ? 1 : WeightRatioOfUnit(StrToIntDef(UnitText, 0));
+}
+
 void TVKSDKHecrPLUItem::DefineFields() {
   const TVKSDKSysParams& sp = SysParams();
   const TVKSDKDeviceRawData& raw = Params().DeviceRawData;
@@ -331,6 +336,13 @@ void TVKSDKHecrPLUItem::Create() {
     int exponent = std::min<int>(raw.Raw[30], 9);
     FUnitPriceMultiple = 1;
     for (int i = 0; i < exponent; ++i) FUnitPriceMultiple *= 10;
+    // A conversion's parameters may name how the binary file holds weights
+    // (raw byte 32); a scale's own value of that byte is not used for PLUs.
+    if (p.isConvert) {
+      FWeightMultiple = 1;
+      for (int i = 0; i < std::min<int>(raw.Raw[32], 9); ++i) FWeightMultiple *= 10;
+    }
+    FWeightRatio = RowWeightRatio(u"");
   }
   switch (p.ProcType) {
     case 0: {
@@ -544,11 +556,8 @@ TVKSDKHecrPLUItem::DownBuild TVKSDKHecrPLUItem::BuildDownFrame(int32_t Index, TV
       if (priceColumn >= 0) FCells[static_cast<size_t>(priceColumn)] = u"0";
     }
   }
-  FWeightRatio = 1;
-  if (!FWeightUseg) {
-    const int32_t unitColumn = FirstColumnOf(kUnitField);
-    if (unitColumn >= 0) FWeightRatio = WeightRatioOfUnit(StrToIntDef(FCells[static_cast<size_t>(unitColumn)], 0));
-  }
+  const int32_t unitColumn = FirstColumnOf(kUnitField);
+  FWeightRatio = RowWeightRatio(unitColumn >= 0 ? std::u16string_view(FCells[static_cast<size_t>(unitColumn)]) : u"");
 
   std::memcpy(FRecord.data(), FDefData.data(), kRecordSize);
   uint8_t* rec = FRecord.data();

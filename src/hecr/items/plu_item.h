@@ -41,11 +41,16 @@ class TVKSDKHecrPLUItem : public TVKSDKHecrCustomItem {
   // the device facts the name codec needs.
   int32_t FUnitPriceMultiple = 1;
   int32_t FWeightRatio = 1;
+  // The weight multiple a conversion's parameters name (1: none named).
+  int32_t FWeightMultiple = 1;
   bool FSpeedCodeFromName = false;  // Country 10: names give speed codes
   bool FWeightUseg = false;
 
   // Weight divisor of a unit: grams-style units 1000, tenth units 10.
   static int32_t WeightRatioOfUnit(int32_t UnitID);
+  // The weight divisor of a row with this UnitID text: a named weight
+  // multiple for every row, else the unit's (1 with WeightUseg).
+  int32_t RowWeightRatio(std::u16string_view UnitText) const;
   const std::vector<TVKSDKRAMFieldInfo>& Fields() const { return FFields; }
 
  private:
