@@ -5,15 +5,19 @@
 // written for every UTF-16 unit a code page cannot represent (two for a
 // surrogate pair), as Windows does. The SDK's own numbers (950 with its extra
 // characters, 12541254, 12581258 and 64386438) are built here around their
-// own tables and are never given to ICU under their own numbers.
+// own tables and are never given to ICU under their own numbers. Code page
+// 1258 adds its base-letter-and-tone-mark forms around ICU's converter.
 #include "data/codepage.h"
 
 #include <unicode/ucnv.h>
 #include <unicode/ucnv_cb.h>
+#include <unicode/unorm2.h>
 
 #include <array>
 #include <cstdio>
 #include <cstring>
+#include <limits>
+#include <optional>
 #include <string>
 #include <unordered_map>
 
@@ -32,6 +36,7 @@ constexpr uint32_t kTurkishPlus = 12541254;
 constexpr uint32_t kViscii = 12581258;
 constexpr uint32_t kGeorgian = 64386438;
 constexpr uint32_t kHz = 52936;
+constexpr uint32_t kVietnamese = 1258;
 
 // ---------------------------------------------------------------- ICU ----
 
@@ -449,6 +454,102 @@ void DecodeTurkishPlus(const uint8_t* b, size_t n, std::u16string& out) {
   if (c) IcuDecode(c, b + run, n - run, out);
 }
 
+// Canonical composition (NFC) or decomposition (NFD) of text with ICU's
+// normalizer; false when ICU cannot do it.
+bool Normalize(bool compose, std::u16string_view t, std::u16string& out) {
+  UErrorCode e = U_ZERO_ERROR;
+  const UNormalizer2* n = compose ? unorm2_getNFCInstance(&e) : unorm2_getNFDInstance(&e);
+  if (U_FAILURE(e) || t.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max() / 4)) return false;
+  const auto* src = reinterpret_cast<const UChar*>(t.data());
+  const auto len = static_cast<int32_t>(t.size());
+  if (unorm2_isNormalized(n, src, len, &e) && U_SUCCESS(e)) {
+    out.assign(t);
+    return true;
+  }
+  e = U_ZERO_ERROR;
+  out.resize(t.size() * 3 + 8);
+  const int32_t got = unorm2_normalize(n, src, len, reinterpret_cast<UChar*>(out.data()),
+                                       static_cast<int32_t>(out.size()), &e);
+  if (U_FAILURE(e)) return false;
+  out.resize(static_cast<size_t>(got));
+  return true;
+}
+
+// Code page 1258 has its own bytes for only some Vietnamese letters. Any
+// other letter is written as a base letter it has followed by one of its
+// five combining tone marks, as Windows writes it: ữ is ư + tilde (FD DE),
+// ộ is ô + dot below (F4 F2). The table is worked out once from the
+// canonical decompositions (ICU's normalizer here; a build that converts
+// through the Windows API would work it out with the system's normalizer).
+struct VietnameseForms {
+  std::unordered_map<char16_t, std::array<uint8_t, 2>> map;
+
+  VietnameseForms() {
+    const IcuConverter* c = IcuFor(kVietnamese);
+    if (!c) return;
+    // The one byte code page 1258 writes for a character, or nothing.
+    auto byteOf = [&](char16_t ch) -> std::optional<uint8_t> {
+      TVKBytes b;
+      IcuEncode(c, &ch, 1, b);
+      if (b.size() != 1 || (b[0] == '?' && ch != u'?')) return std::nullopt;
+      return b[0];
+    };
+    constexpr std::pair<char16_t, uint8_t> kToneMarks[] = {
+        {0x0300, 0xCC}, {0x0301, 0xEC}, {0x0303, 0xDE}, {0x0309, 0xD2}, {0x0323, 0xF2}};
+    for (const auto& [first, last] : {std::pair<char16_t, char16_t>{0x00C0, 0x024F}, {0x1E00, 0x1EFF}}) {
+      for (char16_t ch = first; ch <= last; ++ch) {
+        std::u16string d, base;
+        if (byteOf(ch) || !Normalize(false, std::u16string_view(&ch, 1), d)) continue;
+        std::optional<uint8_t> tone;
+        for (size_t i = 1; i < d.size(); ++i) {
+          bool isTone = false;
+          for (const auto& [mark, byte] : kToneMarks)
+            if (d[i] == mark && !tone) tone = byte, isTone = true;
+          if (!isTone) base.push_back(d[i]);
+        }
+        if (!tone) continue;
+        std::u16string composed;
+        if (!Normalize(true, d.substr(0, 1) + base, composed) || composed.size() != 1) continue;
+        if (auto b = byteOf(composed[0])) map.emplace(ch, std::array<uint8_t, 2>{*b, *tone});
+      }
+    }
+  }
+};
+
+// Text is composed first, so decomposed input (u + horn + tilde) is written
+// the same way as ữ.
+void EncodeVietnamese(std::u16string_view t, TVKBytes& out) {
+  static const VietnameseForms forms;
+  std::u16string composed;
+  if (!IsAsciiText(t.data(), t.size()) && Normalize(true, t, composed)) t = composed;
+  EncodeWithOverrides(t, kVietnamese,
+                      [](char16_t ch, uint8_t* b) {
+                        if (ch < 0xC0) return 0;
+                        auto it = forms.map.find(ch);
+                        if (it == forms.map.end()) return 0;
+                        b[0] = it->second[0];
+                        b[1] = it->second[1];
+                        return 2;
+                      },
+                      out);
+}
+
+// A base letter and a tone mark read back as the composed letter.
+void DecodeVietnamese(const uint8_t* b, size_t n, std::u16string& out) {
+  const IcuConverter* c = IcuFor(kVietnamese);
+  if (!c) return;
+  const size_t at = out.size();
+  IcuDecode(c, b, n, out);
+  bool marks = false;
+  for (size_t i = 0; i < n && !marks; ++i)
+    marks = b[i] == 0xCC || b[i] == 0xEC || b[i] == 0xDE || b[i] == 0xD2 || b[i] == 0xF2;
+  std::u16string composed;
+  if (marks && Normalize(true, std::u16string_view(out).substr(at), composed)) {
+    out.resize(at);
+    out += composed;
+  }
+}
+
 struct VisciiReverse {
   std::unordered_map<char16_t, uint8_t> map;
   VisciiReverse() {
@@ -548,6 +649,7 @@ void AppendCodePageBytes(std::u16string_view Text, uint32_t CodePage, TVKBytes& 
     case kTurkishPlus: EncodeTurkishPlus(Text, Out); return;
     case kViscii: EncodeViscii(Text, Out); return;
     case kGeorgian: EncodeGeorgian(Text, Out); return;
+    case kVietnamese: EncodeVietnamese(Text, Out); return;
     case kHz: {
       const size_t at = Out.size();
       if (const IcuConverter* c = IcuFor(kHz)) IcuEncode(c, Text.data(), Text.size(), Out);
@@ -572,6 +674,7 @@ void AppendCodePageString(const uint8_t* Bytes, size_t Size, uint32_t CodePage, 
     case kTurkishPlus: DecodeTurkishPlus(Bytes, Size, Out); return;
     case kViscii: DecodeViscii(Bytes, Size, Out); return;
     case kGeorgian: DecodeGeorgian(Bytes, Size, Out); return;
+    case kVietnamese: DecodeVietnamese(Bytes, Size, Out); return;
     default: {
       const IcuConverter* c = IcuFor(ResolveCodePage(CodePage));
       if (c) IcuDecode(c, Bytes, Size, Out);

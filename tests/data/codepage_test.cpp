@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <thread>
 #include <vector>
@@ -87,6 +88,36 @@ TEST(CodePage, WindowsCodePagesWithIcuNamesOfTheirOwn) {
     EXPECT_EQ(StringToCodePageBytes(c.text, c.cp), c.bytes);
     EXPECT_EQ(CodePageBytesToString(c.bytes, c.cp), c.text);
   }
+}
+
+// Code page 1258 writes the Vietnamese letters it has no byte for as a base
+// letter and a tone mark, and reads them back composed.
+TEST(CodePage, VietnameseLettersWithoutTheirOwnByteKeepTheirTone) {
+  const EncodeCase cases[] = {
+      {"sentence", 1258, u"Cà phê sữa đá",
+       {0x43, 0xE0, 0x20, 0x70, 0x68, 0xEA, 0x20, 0x73, 0xFD, 0xDE, 0x61, 0x20, 0xF0, 0xE1}, true},
+      {"every tone mark", 1258, u"ờớỡởợ", {0xF5, 0xCC, 0xF5, 0xEC, 0xF5, 0xDE, 0xF5, 0xD2, 0xF5, 0xF2}, true},
+      {"dot below under a circumflex", 1258, u"ộẬ", {0xF4, 0xF2, 0xC2, 0xF2}, true},
+      {"plain letters and hook", 1258, u"ảĂ", {0x61, 0xD2, 0xC3}, true},
+      {"decomposed input", 1258, u"u\u031B\u0303", {0xFD, 0xDE}, false},
+      {"no Vietnamese form", 1258, u"中", {0x3F}, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(StringToCodePageBytes(c.text, c.cp), c.bytes);
+    if (c.roundTrip) {
+      EXPECT_EQ(CodePageBytesToString(c.bytes, c.cp), c.text);
+    }
+  }
+  // Every letter of the alphabet, each tone, both cases.
+  const std::u16string alphabet =
+      u"aàáảãạăằắẳẵặâầấẩẫậeèéẻẽẹêềếểễệiìíỉĩịoòóỏõọôồốổỗộơờớởỡợuùúủũụưừứửữựyỳýỷỹỵđ"
+      u"AÀÁẢÃẠĂẰẮẲẴẶÂẦẤẨẪẬEÈÉẺẼẸÊỀẾỂỄỆIÌÍỈĨỊOÒÓỎÕỌÔỒỐỔỖỘƠỜỚỞỠỢUÙÚỦŨỤƯỪỨỬỮỰYỲÝỶỸỴĐ";
+  const TVKBytes bytes = StringToCodePageBytes(alphabet, 1258);
+  EXPECT_EQ(std::count(bytes.begin(), bytes.end(), uint8_t('?')), 0);
+  EXPECT_EQ(CodePageBytesToString(bytes, 1258), alphabet);
+  // A cut field never keeps a base letter without its tone mark.
+  EXPECT_EQ(StringToCodePageBytesCut(u"sữa", 1258, 2), (TVKBytes{0x73}));
 }
 
 TEST(CodePage, Big5ExtrasAreReadOnlyAtCharacterStarts) {
