@@ -5,15 +5,19 @@
 // written for every UTF-16 unit a code page cannot represent (two for a
 // surrogate pair), as Windows does. The SDK's own numbers (950 with its extra
 // characters, 12541254, 12581258 and 64386438) are built here around their
-// own tables and are never given to ICU under their own numbers.
+// own tables and are never given to ICU under their own numbers. Code page
+// 1258 adds its base-letter-and-tone-mark forms around ICU's converter.
 #include "data/codepage.h"
 
 #include <unicode/ucnv.h>
 #include <unicode/ucnv_cb.h>
+#include <unicode/unorm2.h>
 
 #include <array>
 #include <cstdio>
 #include <cstring>
+#include <limits>
+#include <optional>
 #include <string>
 #include <unordered_map>
 
@@ -31,6 +35,8 @@ constexpr uint32_t kBig5 = 950;
 constexpr uint32_t kTurkishPlus = 12541254;
 constexpr uint32_t kViscii = 12581258;
 constexpr uint32_t kGeorgian = 64386438;
+constexpr uint32_t kHz = 52936;
+constexpr uint32_t kVietnamese = 1258;
 
 // ---------------------------------------------------------------- ICU ----
 
@@ -43,27 +49,86 @@ void QuestionMarkCallback(const void*, UConverterFromUnicodeArgs* args, const UC
   ucnv_cbFromUWriteBytes(args, kMarks, length < 1 ? 1 : (length > 4 ? 4 : length), 0, err);
 }
 
+// Windows code pages whose ICU converter has a name of its own (or a more
+// exact one than "windows-N", "cpN" or "ibm-N", which are tried for every
+// other number). Windows code pages left out because ICU has no converter
+// that writes their bytes: 709, 710, 1361, 10001..10005, 10008, 10010,
+// 10017, 10021, 10079, 10082, 20000..20005, 20105..20108, 20261, 20269,
+// 20423, 20833, 20880, 20905, 20924, 21027, 29001, 50222, 50229 and 50936.
+struct TIcuName {
+  uint32_t CodePage;
+  const char* Name;
+};
+constexpr TIcuName kIcuNames[] = {
+    {708, "ASMO-708"},
+    {874, "windows-874-2000"},
+    {932, "ibm-943_P15A-2003"},
+    {936, "windows-936-2000"},
+    {949, "windows-949-2000"},
+    {950, "windows-950-2000"},
+    {12000, "UTF-32LE"},
+    {12001, "UTF-32BE"},
+    {20127, "US-ASCII"},
+    {20273, "ibm-273"},  // EBCDIC national variants: IBM's own numbers
+    {20277, "ibm-277"},
+    {20278, "ibm-278"},
+    {20280, "ibm-280"},
+    {20284, "ibm-284"},
+    {20285, "ibm-285"},
+    {20290, "ibm-290"},
+    {20297, "ibm-297"},
+    {20420, "ibm-420"},
+    {20424, "ibm-424"},
+    {20838, "ibm-838"},
+    {20871, "ibm-871"},
+    {21025, "ibm-1025"},
+    {20932, "EUC-JP"},
+    {20936, "GB2312"},
+    {20949, "EUC-KR"},
+    {28591, "iso-8859-1"},
+    {28592, "iso-8859-2"},
+    {28593, "iso-8859-3"},
+    {28594, "iso-8859-4"},
+    {28595, "iso-8859-5"},
+    {28596, "iso-8859-6"},
+    {28597, "iso-8859-7"},
+    {28598, "iso-8859-8"},
+    {28599, "iso-8859-9"},
+    {28600, "iso-8859-10"},
+    {28601, "iso-8859-11"},
+    {28603, "iso-8859-13"},
+    {28604, "iso-8859-14"},
+    {28605, "iso-8859-15"},
+    {28606, "iso-8859-16"},
+    {38598, "ISO-8859-8-I"},
+    {50220, "ISO-2022-JP"},
+    {50221, "ISO-2022-JP-1"},
+    {50225, "ISO-2022-KR"},
+    {50227, "ISO-2022-CN"},
+    {50930, "ibm-930"},  // EBCDIC with double-byte characters
+    {50931, "ibm-931"},
+    {50933, "ibm-933"},
+    {50935, "ibm-935"},
+    {50937, "ibm-937"},
+    {50939, "ibm-939"},
+    {51932, "EUC-JP"},
+    {51936, "EUC-CN"},
+    {51949, "EUC-KR"},
+    {51950, "EUC-TW"},
+    {52936, "HZ-GB-2312"},
+    {54936, "gb18030"},
+    {65000, "UTF-7"},
+};
+
 // ICU names to try for a Windows code page number, most specific first.
-int IcuNamesFor(uint32_t cp, std::array<std::string, 3>& names) {
-  switch (cp) {
-    case 936: names[0] = "windows-936-2000"; return 1;
-    case 950: names[0] = "windows-950-2000"; return 1;
-    case 949: names[0] = "windows-949-2000"; return 1;
-    case 874: names[0] = "windows-874-2000"; return 1;
-    case 932: names[0] = "ibm-943_P15A-2003"; return 1;
-    case 54936: names[0] = "gb18030"; return 1;
-    case 20127: names[0] = "US-ASCII"; return 1;
-    case 65000: names[0] = "UTF-7"; return 1;
-    default: break;
-  }
-  if (cp >= 28591 && cp <= 28606) {
-    names[0] = "iso-8859-" + std::to_string(cp - 28590);
-    return 1;
-  }
-  names[0] = "windows-" + std::to_string(cp);
-  names[1] = "cp" + std::to_string(cp);
-  names[2] = "ibm-" + std::to_string(cp);
-  return 3;
+int IcuNamesFor(uint32_t cp, std::array<std::string, 4>& names) {
+  int n = 0;
+  for (const auto& row : kIcuNames)
+    if (row.CodePage == cp) names[n++] = row.Name;
+  names[n++] = "windows-" + std::to_string(cp);
+  names[n++] = "cp" + std::to_string(cp);
+  names[n++] = "ibm-" + std::to_string(cp);
+  return n;
 }
 
 // An ICU converter and whether it writes and reads the ASCII range
@@ -90,7 +155,7 @@ bool MapsAsciiToItself(UConverter* c) {
 }
 
 IcuConverter OpenIcu(uint32_t cp) {
-  std::array<std::string, 3> names;
+  std::array<std::string, 4> names;
   int n = IcuNamesFor(cp, names);
   for (int i = 0; i < n; ++i) {
     UErrorCode e = U_ZERO_ERROR;
@@ -389,6 +454,102 @@ void DecodeTurkishPlus(const uint8_t* b, size_t n, std::u16string& out) {
   if (c) IcuDecode(c, b + run, n - run, out);
 }
 
+// Canonical composition (NFC) or decomposition (NFD) of text with ICU's
+// normalizer; false when ICU cannot do it.
+bool Normalize(bool compose, std::u16string_view t, std::u16string& out) {
+  UErrorCode e = U_ZERO_ERROR;
+  const UNormalizer2* n = compose ? unorm2_getNFCInstance(&e) : unorm2_getNFDInstance(&e);
+  if (U_FAILURE(e) || t.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max() / 4)) return false;
+  const auto* src = reinterpret_cast<const UChar*>(t.data());
+  const auto len = static_cast<int32_t>(t.size());
+  if (unorm2_isNormalized(n, src, len, &e) && U_SUCCESS(e)) {
+    out.assign(t);
+    return true;
+  }
+  e = U_ZERO_ERROR;
+  out.resize(t.size() * 3 + 8);
+  const int32_t got = unorm2_normalize(n, src, len, reinterpret_cast<UChar*>(out.data()),
+                                       static_cast<int32_t>(out.size()), &e);
+  if (U_FAILURE(e)) return false;
+  out.resize(static_cast<size_t>(got));
+  return true;
+}
+
+// Code page 1258 has its own bytes for only some Vietnamese letters. Any
+// other letter is written as a base letter it has followed by one of its
+// five combining tone marks, as Windows writes it: ữ is ư + tilde (FD DE),
+// ộ is ô + dot below (F4 F2). The table is worked out once from the
+// canonical decompositions (ICU's normalizer here; a build that converts
+// through the Windows API would work it out with the system's normalizer).
+struct VietnameseForms {
+  std::unordered_map<char16_t, std::array<uint8_t, 2>> map;
+
+  VietnameseForms() {
+    const IcuConverter* c = IcuFor(kVietnamese);
+    if (!c) return;
+    // The one byte code page 1258 writes for a character, or nothing.
+    auto byteOf = [&](char16_t ch) -> std::optional<uint8_t> {
+      TVKBytes b;
+      IcuEncode(c, &ch, 1, b);
+      if (b.size() != 1 || (b[0] == '?' && ch != u'?')) return std::nullopt;
+      return b[0];
+    };
+    constexpr std::pair<char16_t, uint8_t> kToneMarks[] = {
+        {0x0300, 0xCC}, {0x0301, 0xEC}, {0x0303, 0xDE}, {0x0309, 0xD2}, {0x0323, 0xF2}};
+    for (const auto& [first, last] : {std::pair<char16_t, char16_t>{0x00C0, 0x024F}, {0x1E00, 0x1EFF}}) {
+      for (char16_t ch = first; ch <= last; ++ch) {
+        std::u16string d, base;
+        if (byteOf(ch) || !Normalize(false, std::u16string_view(&ch, 1), d)) continue;
+        std::optional<uint8_t> tone;
+        for (size_t i = 1; i < d.size(); ++i) {
+          bool isTone = false;
+          for (const auto& [mark, byte] : kToneMarks)
+            if (d[i] == mark && !tone) tone = byte, isTone = true;
+          if (!isTone) base.push_back(d[i]);
+        }
+        if (!tone) continue;
+        std::u16string composed;
+        if (!Normalize(true, d.substr(0, 1) + base, composed) || composed.size() != 1) continue;
+        if (auto b = byteOf(composed[0])) map.emplace(ch, std::array<uint8_t, 2>{*b, *tone});
+      }
+    }
+  }
+};
+
+// Text is composed first, so decomposed input (u + horn + tilde) is written
+// the same way as ữ.
+void EncodeVietnamese(std::u16string_view t, TVKBytes& out) {
+  static const VietnameseForms forms;
+  std::u16string composed;
+  if (!IsAsciiText(t.data(), t.size()) && Normalize(true, t, composed)) t = composed;
+  EncodeWithOverrides(t, kVietnamese,
+                      [](char16_t ch, uint8_t* b) {
+                        if (ch < 0xC0) return 0;
+                        auto it = forms.map.find(ch);
+                        if (it == forms.map.end()) return 0;
+                        b[0] = it->second[0];
+                        b[1] = it->second[1];
+                        return 2;
+                      },
+                      out);
+}
+
+// A base letter and a tone mark read back as the composed letter.
+void DecodeVietnamese(const uint8_t* b, size_t n, std::u16string& out) {
+  const IcuConverter* c = IcuFor(kVietnamese);
+  if (!c) return;
+  const size_t at = out.size();
+  IcuDecode(c, b, n, out);
+  bool marks = false;
+  for (size_t i = 0; i < n && !marks; ++i)
+    marks = b[i] == 0xCC || b[i] == 0xEC || b[i] == 0xDE || b[i] == 0xD2 || b[i] == 0xF2;
+  std::u16string composed;
+  if (marks && Normalize(true, std::u16string_view(out).substr(at), composed)) {
+    out.resize(at);
+    out += composed;
+  }
+}
+
 struct VisciiReverse {
   std::unordered_map<char16_t, uint8_t> map;
   VisciiReverse() {
@@ -434,6 +595,25 @@ void DecodeGeorgian(const uint8_t* b, size_t n, std::u16string& out) {
   for (size_t i = 0; i < n; ++i) out.push_back(b[i] < 0x80 ? b[i] : static_cast<char16_t>(0x1000 + b[i]));
 }
 
+// HZ text switches to GB2312 with "~{" and back with "~}" ("~~" is a '~').
+// ICU's converter leaves text that ends in a Chinese character in GB2312
+// mode; it is closed here, so the text ends in ASCII as HZ requires and
+// whatever follows it in a file or field reads as ASCII.
+void CloseHzText(size_t from, TVKBytes& out) {
+  bool gb = false;
+  size_t i = from;
+  while (i < out.size()) {
+    if (out[i] == '~' && i + 1 < out.size()) {  // a GB2312 pair never starts with '~'
+      if (out[i + 1] == '{') gb = true;
+      else if (out[i + 1] == '}') gb = false;
+      i += 2;
+      continue;
+    }
+    i += gb ? 2 : 1;
+  }
+  if (gb) out.insert(out.end(), {'~', '}'});
+}
+
 bool IsOwnOrHandled(uint32_t cp) {
   return cp == kUtf16LE || cp == kUtf16BE || cp == kUtf8 || cp == kBig5 || cp == kTurkishPlus ||
          cp == kViscii || cp == kGeorgian;
@@ -469,6 +649,13 @@ void AppendCodePageBytes(std::u16string_view Text, uint32_t CodePage, TVKBytes& 
     case kTurkishPlus: EncodeTurkishPlus(Text, Out); return;
     case kViscii: EncodeViscii(Text, Out); return;
     case kGeorgian: EncodeGeorgian(Text, Out); return;
+    case kVietnamese: EncodeVietnamese(Text, Out); return;
+    case kHz: {
+      const size_t at = Out.size();
+      if (const IcuConverter* c = IcuFor(kHz)) IcuEncode(c, Text.data(), Text.size(), Out);
+      CloseHzText(at, Out);
+      return;
+    }
     default: {
       const IcuConverter* c = IcuFor(ResolveCodePage(CodePage));
       if (c) IcuEncode(c, Text.data(), Text.size(), Out);
@@ -487,6 +674,7 @@ void AppendCodePageString(const uint8_t* Bytes, size_t Size, uint32_t CodePage, 
     case kTurkishPlus: DecodeTurkishPlus(Bytes, Size, Out); return;
     case kViscii: DecodeViscii(Bytes, Size, Out); return;
     case kGeorgian: DecodeGeorgian(Bytes, Size, Out); return;
+    case kVietnamese: DecodeVietnamese(Bytes, Size, Out); return;
     default: {
       const IcuConverter* c = IcuFor(ResolveCodePage(CodePage));
       if (c) IcuDecode(c, Bytes, Size, Out);

@@ -51,11 +51,65 @@ std::string ReadWholeFile(const std::filesystem::path& file, bool& ok) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-std::string_view SkipBom(std::string_view text) {
-  if (text.size() >= 3 && static_cast<uint8_t>(text[0]) == 0xEF && static_cast<uint8_t>(text[1]) == 0xBB &&
-      static_cast<uint8_t>(text[2]) == 0xBF)
-    text.remove_prefix(3);
-  return text;
+// How an INI file's text is stored. Windows editors save UTF-16 with a
+// byte-order mark ("Unicode"), so both UTF-16 orders are recognised by their
+// mark; anything else is UTF-8, with or without its mark.
+enum class IniEncoding { Utf8, Utf8Bom, Utf16Le, Utf16Be };
+
+IniEncoding DetectEncoding(std::string_view bytes) {
+  auto at = [&](size_t i) { return static_cast<uint8_t>(bytes[i]); };
+  if (bytes.size() >= 3 && at(0) == 0xEF && at(1) == 0xBB && at(2) == 0xBF) return IniEncoding::Utf8Bom;
+  if (bytes.size() >= 2 && at(0) == 0xFF && at(1) == 0xFE) return IniEncoding::Utf16Le;
+  if (bytes.size() >= 2 && at(0) == 0xFE && at(1) == 0xFF) return IniEncoding::Utf16Be;
+  return IniEncoding::Utf8;
+}
+
+// The file's text after its byte-order mark, as UTF-8. A stray last byte of
+// a UTF-16 file is dropped.
+std::string TextAsUtf8(std::string_view bytes, IniEncoding enc) {
+  switch (enc) {
+    case IniEncoding::Utf8:
+      return std::string(bytes);
+    case IniEncoding::Utf8Bom:
+      return std::string(bytes.substr(3));
+    case IniEncoding::Utf16Le:
+    case IniEncoding::Utf16Be: {
+      const bool le = enc == IniEncoding::Utf16Le;
+      std::u16string wide;
+      wide.reserve(bytes.size() / 2);
+      for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
+        const auto lo = static_cast<uint8_t>(bytes[le ? i : i + 1]);
+        const auto hi = static_cast<uint8_t>(bytes[le ? i + 1 : i]);
+        wide.push_back(static_cast<char16_t>(lo | (hi << 8)));
+      }
+      return Utf16ToUtf8(wide);
+    }
+  }
+  return {};
+}
+
+// UTF-8 text stored back in the file's own encoding, mark included.
+std::string TextInEncoding(std::string_view text, IniEncoding enc) {
+  switch (enc) {
+    case IniEncoding::Utf8:
+      return std::string(text);
+    case IniEncoding::Utf8Bom:
+      return "\xEF\xBB\xBF" + std::string(text);
+    case IniEncoding::Utf16Le:
+    case IniEncoding::Utf16Be: {
+      const bool le = enc == IniEncoding::Utf16Le;
+      std::string out;
+      auto put = [&](char16_t c) {
+        const char lo = static_cast<char>(c & 0xFF), hi = static_cast<char>(c >> 8);
+        out.push_back(le ? lo : hi);
+        out.push_back(le ? hi : lo);
+      };
+      put(0xFEFF);
+      for (char16_t c : Utf8ToUtf16(text)) put(c);
+      return out;
+    }
+  }
+  return {};
 }
 
 // Splits text into lines without their CR/LF endings.
@@ -105,7 +159,8 @@ TVKIniFile::TVKIniFile(const std::filesystem::path& file) {
 TVKIniFile TVKIniFile::FromText(std::string_view text) {
   TVKIniFile ini;
   Section* current = nullptr;  // null before the first section and in repeated sections
-  ForEachLine(SkipBom(text), [&](std::string_view raw) {
+  const std::string utf8 = TextAsUtf8(text, DetectEncoding(text));
+  ForEachLine(utf8, [&](std::string_view raw) {
     std::u16string wide = Utf8ToUtf16(raw);
     std::u16string_view line = Trim(wide);
     if (line.empty() || line[0] == u';') return;
@@ -162,13 +217,10 @@ bool TVKIniFile::ReadBool(std::u16string_view section, std::u16string_view key, 
 bool WriteIniInteger(const std::filesystem::path& file, std::string_view section, std::string_view key,
                      int32_t value) {
   bool exists = false;
-  std::string text = ReadWholeFile(file, exists);
+  const std::string bytes = ReadWholeFile(file, exists);
+  const IniEncoding enc = DetectEncoding(bytes);
+  const std::string text = TextAsUtf8(bytes, enc);
   std::string_view body = text;
-  std::string bom;
-  if (SkipBom(body).size() != body.size()) {
-    bom = text.substr(0, 3);
-    body.remove_prefix(3);
-  }
   const std::string eol = body.find("\r\n") != std::string_view::npos || body.find('\n') == std::string_view::npos
                               ? "\r\n"
                               : "\n";
@@ -198,7 +250,7 @@ bool WriteIniInteger(const std::filesystem::path& file, std::string_view section
     }
   }
 
-  std::string out = bom;
+  std::string out;
   auto emit = [&](std::string_view l) {
     out.append(l);
     out.append(eol);
@@ -216,6 +268,7 @@ bool WriteIniInteger(const std::filesystem::path& file, std::string_view section
     emit(keyLine);
   }
 
+  out = TextInEncoding(out, enc);
   std::ofstream f(file, std::ios::binary | std::ios::trunc);
   if (!f) return false;
   f.write(out.data(), static_cast<std::streamsize>(out.size()));

@@ -6,7 +6,8 @@
 // compare case-insensitively and the first occurrence of a section or key
 // wins. A ';' after a value is part of the value. Blanks around names and
 // values are trimmed, and one pair of matching quotes around a value is
-// removed. The file is UTF-8; a UTF-8 byte-order mark is skipped.
+// removed. The file is UTF-8 (a byte-order mark is skipped) or UTF-16 in
+// either byte order with its byte-order mark, as Windows editors save it.
 #pragma once
 
 #include <cstdint>
@@ -23,7 +24,8 @@ class TVKIniFile {
   TVKIniFile() = default;
   // Reads the file; a missing or unreadable file behaves as an empty one.
   explicit TVKIniFile(const std::filesystem::path& file);
-  // Parses INI text held in memory (UTF-8).
+  // Parses the bytes of an INI file held in memory (UTF-8, or UTF-16 with
+  // its byte-order mark).
   static TVKIniFile FromText(std::string_view text);
 
   // The raw value of a key, or nothing when the section or key is absent.
@@ -50,7 +52,7 @@ class TVKIniFile {
 std::optional<int32_t> ParseDecimalInt32(std::u16string_view text);
 
 // Sets Section/Key to an integer in an INI file, keeping every other line of
-// the file. Creates the file when it is missing. Returns false on a file
+// the file and its encoding. Creates the file when it is missing. Returns false on a file
 // error.
 bool WriteIniInteger(const std::filesystem::path& file, std::string_view section, std::string_view key,
                      int32_t value);

@@ -14,11 +14,11 @@ TVKSDKUDPClientClass::TVKSDKUDPClientClass(uint32_t Host, uint16_t Port)
 
 TVKSDKUDPClientClass::TVKSDKUDPClientClass(std::u16string_view Host, uint16_t Port)
     : FRecvData(kRecvBufferSize), FPort(Port) {
-  SetHost(Host);
   if (FUDPClient.Open()) {
     FUDPClient.EnableBroadcast();
     FBindPort = FUDPClient.LocalPort();
   }
+  SetHost(Host);
 }
 
 void TVKSDKUDPClientClass::SetHost(std::u16string_view Host) {
@@ -29,6 +29,10 @@ void TVKSDKUDPClientClass::SetHost(std::u16string_view Host) {
   for (size_t i = 0; i < FHost.size(); ++i)
     if (FHost[i] == u'.') ++dots, lastDot = i;
   FBroadcast = dots == 3 && FHost.substr(lastDot + 1) == u"255";
+  // Every device of the segment answers at once; a queue of the system's
+  // default size holds only about 166 answers and drops the rest.
+  if (FBroadcast && FUDPClient.ReceiveBufferSize() < kScanReceiveBuffer)
+    FUDPClient.SetReceiveBuffer(kScanReceiveBuffer);
 }
 
 // Written twice per exchange, so the format is compiled in and the line is

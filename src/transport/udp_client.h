@@ -34,6 +34,11 @@ class TVKSDKUDPClientClass {
   // this many answers, however busy the network is.
   static constexpr int kScanTimeOutLimit = 10;
   static constexpr size_t kScanAnswerLimit = 4096;
+  // The receive queue a segment scan asks for, so that the answer cap fits
+  // even when answers arrive faster than they are read. An answer of about
+  // 300 bytes costs Linux about 1.3 KB of queue, and Linux grants twice
+  // what is asked (its bookkeeping share): 768 bytes per answer covers it.
+  static constexpr size_t kScanReceiveBuffer = kScanAnswerLimit * 768;
 
   // Host as an integer, first octet most significant.
   TVKSDKUDPClientClass(uint32_t Host, uint16_t Port);
@@ -77,6 +82,8 @@ class TVKSDKUDPClientClass {
   // One datagram, no answer expected; errors are ignored.
   void SendData(const TVKBytes& Data);
 
+  // A segment's .255 address also enlarges the socket's receive queue to
+  // kScanReceiveBuffer.
   void SetHost(std::u16string_view Host);
   void SetPort(uint16_t Port) { FPort = Port; }
   const std::u16string& GetHost() const { return FHost; }

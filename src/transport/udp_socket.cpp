@@ -7,8 +7,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <limits>
 
 namespace vk {
 
@@ -51,8 +53,8 @@ bool UdpSocket::Open(std::string_view localAddr, uint16_t localPort) {
   if (!localAddr.empty() && !ParseDottedIPv4(localAddr, addr)) return false;
   const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return false;
-  // The system's receive queue stays at its default size: answers of a
-  // whole segment arrive at once and must not be dropped while one is read.
+  // The receive queue keeps the system's default size; a segment scan, whose
+  // answers arrive all at once, enlarges it with SetReceiveBuffer.
   sockaddr_in sa{};
   sa.sin_family = AF_INET;
   sa.sin_addr.s_addr = htonl(addr);
@@ -77,6 +79,27 @@ bool UdpSocket::EnableBroadcast() {
   if (fd_ < 0) return false;
   const int on = 1;
   return ::setsockopt(static_cast<int>(fd_), SOL_SOCKET, SO_BROADCAST, &on, sizeof on) == 0;
+}
+
+size_t UdpSocket::SetReceiveBuffer(size_t bytes) {
+  if (fd_ < 0) return 0;
+  const int want = static_cast<int>(std::min<size_t>(bytes, std::numeric_limits<int>::max() / 2));
+  ::setsockopt(static_cast<int>(fd_), SOL_SOCKET, SO_RCVBUF, &want, sizeof want);
+#ifdef SO_RCVBUFFORCE
+  // Linux caps SO_RCVBUF at net.core.rmem_max; a privileged process may go
+  // past it. Linux reports twice the request (its bookkeeping share).
+  if (ReceiveBufferSize() < static_cast<size_t>(want))
+    ::setsockopt(static_cast<int>(fd_), SOL_SOCKET, SO_RCVBUFFORCE, &want, sizeof want);
+#endif
+  return ReceiveBufferSize();
+}
+
+size_t UdpSocket::ReceiveBufferSize() const {
+  if (fd_ < 0) return 0;
+  int size = 0;
+  socklen_t len = sizeof size;
+  if (::getsockopt(static_cast<int>(fd_), SOL_SOCKET, SO_RCVBUF, &size, &len) != 0 || size < 0) return 0;
+  return static_cast<size_t>(size);
 }
 
 uint16_t UdpSocket::LocalPort() const {

@@ -32,6 +32,11 @@ class UdpSocket {
   void Close();
 
   bool EnableBroadcast();
+  // Asks for a receive queue of `bytes` and returns the size the system
+  // granted (as it reports it; 0 when closed). A system limit may cap the
+  // request; where the process may lift that limit, it does.
+  size_t SetReceiveBuffer(size_t bytes);
+  size_t ReceiveBufferSize() const;
   // The port the socket is bound to (0 when closed).
   uint16_t LocalPort() const;
 

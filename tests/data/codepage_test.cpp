@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <thread>
 #include <vector>
@@ -55,9 +56,68 @@ TEST(CodePage, EncodesAndDecodesEveryKindOfCodePage) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(StringToCodePageBytes(c.text, c.cp), c.bytes);
     if (c.roundTrip) {
-  EXPECT_EQ(CodePageBytesToString(c.bytes, c.cp), c.text);
+      EXPECT_EQ(CodePageBytesToString(c.bytes, c.cp), c.text);
     }
   }
+}
+
+// Windows code pages that ICU knows under another name than "windows-N":
+// each one converts as itself instead of falling back to the ANSI code page.
+TEST(CodePage, WindowsCodePagesWithIcuNamesOfTheirOwn) {
+  const EncodeCase cases[] = {
+      {"20936 GB2312", 20936, u"中文", {0xD6, 0xD0, 0xCE, 0xC4}, true},
+      {"51936 EUC-CN", 51936, u"中文", {0xD6, 0xD0, 0xCE, 0xC4}, true},
+      {"52936 HZ", 52936, u"中文", {0x7E, 0x7B, 0x56, 0x50, 0x4E, 0x44, 0x7E, 0x7D}, true},  // ends in ASCII
+      {"52936 HZ mixed", 52936, u"中A", {0x7E, 0x7B, 0x56, 0x50, 0x7E, 0x7D, 0x41}, true},
+      {"20932 EUC-JP", 20932, u"日本", {0xC6, 0xFC, 0xCB, 0xDC}, true},
+      {"51932 EUC-JP", 51932, u"日本", {0xC6, 0xFC, 0xCB, 0xDC}, true},
+      {"50220 ISO-2022-JP", 50220, u"日本", {0x1B, 0x24, 0x42, 0x46, 0x7C, 0x4B, 0x5C, 0x1B, 0x28, 0x42}, true},
+      {"20949 Wansung", 20949, u"한국", {0xC7, 0xD1, 0xB1, 0xB9}, true},
+      {"50225 ISO-2022-KR", 50225, u"한", {0x1B, 0x24, 0x29, 0x43, 0x0E, 0x47, 0x51, 0x0F}, true},
+      {"12000 UTF-32LE", 12000, u"A€", {0x41, 0, 0, 0, 0xAC, 0x20, 0, 0}, true},
+      {"12001 UTF-32BE", 12001, u"A€", {0, 0, 0, 0x41, 0, 0, 0x20, 0xAC}, true},
+      {"20273 EBCDIC German", 20273, u"AÄÜ", {0xC1, 0x4A, 0x5A}, true},
+      {"708 ASMO Arabic", 708, u"ب", {0xC8}, true},
+      {"38598 Hebrew logical", 38598, u"א", {0xE0}, true},
+      {"28605 Latin-9", 28605, u"€", {0xA4}, true},
+      {"50930 EBCDIC Japanese", 50930, u"A", {0xC1}, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(ResolveCodePage(c.cp), c.cp);
+    EXPECT_EQ(StringToCodePageBytes(c.text, c.cp), c.bytes);
+    EXPECT_EQ(CodePageBytesToString(c.bytes, c.cp), c.text);
+  }
+}
+
+// Code page 1258 writes the Vietnamese letters it has no byte for as a base
+// letter and a tone mark, and reads them back composed.
+TEST(CodePage, VietnameseLettersWithoutTheirOwnByteKeepTheirTone) {
+  const EncodeCase cases[] = {
+      {"sentence", 1258, u"Cà phê sữa đá",
+       {0x43, 0xE0, 0x20, 0x70, 0x68, 0xEA, 0x20, 0x73, 0xFD, 0xDE, 0x61, 0x20, 0xF0, 0xE1}, true},
+      {"every tone mark", 1258, u"ờớỡởợ", {0xF5, 0xCC, 0xF5, 0xEC, 0xF5, 0xDE, 0xF5, 0xD2, 0xF5, 0xF2}, true},
+      {"dot below under a circumflex", 1258, u"ộẬ", {0xF4, 0xF2, 0xC2, 0xF2}, true},
+      {"plain letters and hook", 1258, u"ảĂ", {0x61, 0xD2, 0xC3}, true},
+      {"decomposed input", 1258, u"u\u031B\u0303", {0xFD, 0xDE}, false},
+      {"no Vietnamese form", 1258, u"中", {0x3F}, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(StringToCodePageBytes(c.text, c.cp), c.bytes);
+    if (c.roundTrip) {
+      EXPECT_EQ(CodePageBytesToString(c.bytes, c.cp), c.text);
+    }
+  }
+  // Every letter of the alphabet, each tone, both cases.
+  const std::u16string alphabet =
+      u"aàáảãạăằắẳẵặâầấẩẫậeèéẻẽẹêềếểễệiìíỉĩịoòóỏõọôồốổỗộơờớởỡợuùúủũụưừứửữựyỳýỷỹỵđ"
+      u"AÀÁẢÃẠĂẰẮẲẴẶÂẦẤẨẪẬEÈÉẺẼẸÊỀẾỂỄỆIÌÍỈĨỊOÒÓỎÕỌÔỒỐỔỖỘƠỜỚỞỠỢUÙÚỦŨỤƯỪỨỬỮỰYỲÝỶỸỴĐ";
+  const TVKBytes bytes = StringToCodePageBytes(alphabet, 1258);
+  EXPECT_EQ(std::count(bytes.begin(), bytes.end(), uint8_t('?')), 0);
+  EXPECT_EQ(CodePageBytesToString(bytes, 1258), alphabet);
+  // A cut field never keeps a base letter without its tone mark.
+  EXPECT_EQ(StringToCodePageBytesCut(u"sữa", 1258, 2), (TVKBytes{0x73}));
 }
 
 TEST(CodePage, Big5ExtrasAreReadOnlyAtCharacterStarts) {

@@ -91,5 +91,44 @@ TEST(IniFile, WritingOneIntegerKeepsTheRestOfTheFile) {
   EXPECT_EQ(TVKIniFile(file).ReadInteger(u"Param", u"Last", 0), 7);
 }
 
+// The same file saved the ways Windows editors save it: every form reads the
+// same values, and writing one key keeps the file's encoding.
+TEST(IniFile, ReadsAndKeepsUtf8AndUtf16Files) {
+  const std::u16string text = u"[System]\r\nSyncTimeOut=1500\r\n[Function]\r\nCustomer=Caf\u00E9 \U0001F600\r\n";
+  auto utf16 = [&](bool le) {
+    std::string out;
+    for (char16_t c : u"\uFEFF" + text) {
+      const char lo = static_cast<char>(c & 0xFF), hi = static_cast<char>(c >> 8);
+      out += le ? std::string{lo, hi} : std::string{hi, lo};
+    }
+    return out;
+  };
+  const struct {
+    const char* name;
+    std::string bytes;
+  } cases[] = {
+      {"UTF-8", Utf16ToUtf8(text)},
+      {"UTF-8 with BOM", "\xEF\xBB\xBF" + Utf16ToUtf8(text)},
+      {"UTF-16 LE", utf16(true)},
+      {"UTF-16 BE", utf16(false)},
+  };
+  test::TempDir dir;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto file = dir / "vemka.ini";
+    test::WriteFile(file, c.bytes);
+    const TVKIniFile ini(file);
+    EXPECT_EQ(ini.ReadInteger(u"System", u"SyncTimeOut", 0), 1500);
+    EXPECT_EQ(ini.Find(u"Function", u"Customer"), u"Caf\u00E9 \U0001F600");
+
+    ASSERT_TRUE(WriteIniInteger(file, "System", "SyncTimeOut", 7));
+    const std::string written = test::ReadFile(file);
+    EXPECT_EQ(written.substr(0, 2), c.bytes.substr(0, 2));  // same mark, same byte order
+    const TVKIniFile again(file);
+    EXPECT_EQ(again.ReadInteger(u"System", u"SyncTimeOut", 0), 7);
+    EXPECT_EQ(again.Find(u"Function", u"Customer"), u"Caf\u00E9 \U0001F600");
+  }
+}
+
 }  // namespace
 }  // namespace vk

@@ -3,6 +3,7 @@
 // loopback range. Tests that need their own INI file are separate tests:
 // each runs in a process of its own.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <chrono>
@@ -10,6 +11,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -17,6 +19,7 @@
 #include "sim/sim_device.h"
 #include "support/loopback.h"
 #include "support/sdk_loader.h"
+#include "transport/udp_client.h"
 
 namespace {
 
@@ -327,6 +330,53 @@ TEST(DiscoveryExports, SegmentAddressIsRefusedForATask) {
     found = ReadFile(e.path()).find("names a network segment") != std::string::npos;
   }
   EXPECT_TRUE(found);
+}
+
+// A /22 segment of 1,000 scales that all answer one scan at once: every
+// answer is kept. With the system's default receive queue only about 166
+// answers fitted and the rest were dropped.
+TEST(DiscoveryExports, ScanOfAThousandDevicesFindsEveryOne) {
+  constexpr int kDevices = 1000;
+  // Each simulated scale holds three descriptors (its socket and wake pipe).
+  rlimit files{};
+  ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &files), 0);
+  if (files.rlim_cur < 4 * kDevices) {
+    files.rlim_cur = std::min<rlim_t>(files.rlim_max, 4 * kDevices);
+    ::setrlimit(RLIMIT_NOFILE, &files);
+    ::getrlimit(RLIMIT_NOFILE, &files);
+    if (files.rlim_cur < 4 * kDevices) GTEST_SKIP() << "only " << files.rlim_cur << " open files allowed";
+  }
+  // A system that caps every receive queue far below the scan's request
+  // (an unprivileged process under a small net.core.rmem_max) cannot hold
+  // 1,000 answers that arrive at once, whatever the SDK asks for.
+  vk::UdpSocket probe;
+  ASSERT_TRUE(probe.Open());
+  if (probe.SetReceiveBuffer(vk::TVKSDKUDPClientClass::kScanReceiveBuffer) < kDevices * 1400u)
+    GTEST_SKIP() << "the system grants only " << probe.ReceiveBufferSize() << " bytes of receive queue";
+
+  auto& sdk = vktest::LoadSdkDefault();
+  SimNetwork net;
+  // The scales hold their answers until every one has its answer ready, so
+  // the answers arrive together, as a real segment's do.
+  Faults together;
+  together.answerTogether = std::make_shared<AnswerGate>(kDevices);
+  for (int host = 1; host <= kDevices; ++host)
+    net.AddHecr(vk::test::LoopbackWideAddr(host), NewHecr()).SetFaults(together);
+  net.Start(false);
+  SimSegment segment(vk::test::LoopbackWideScanAddr());
+  for (SimDevice* d : net.Devices()) segment.Add(d);
+  segment.Start();
+
+  std::vector<TVKSDKDeviceInfo> infos(kDevices + 24);
+  const auto start = std::chrono::steady_clock::now();
+  const int32_t found = sdk.GetNetworkSectionDevicesInfoEx(IpOf(vk::test::LoopbackWideScanAddr()), 5002, 2,
+                                                           infos.data(), static_cast<int32_t>(infos.size()), 2000);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(60));  // hang guard
+  EXPECT_EQ(found, kDevices);
+  std::set<uint32_t> addrs;
+  for (int32_t i = 0; i < found; ++i) addrs.insert(Val(infos[i].Addr));
+  EXPECT_EQ(addrs.size(), static_cast<size_t>(kDevices));
+  segment.Stop();
 }
 
 }  // namespace

@@ -37,4 +37,11 @@ std::string LoopbackAddr(int host) {
 
 std::string LoopbackScanAddr() { return LoopbackAddr(255); }
 
+std::string LoopbackWideAddr(int host) {
+  return "127." + std::to_string(LoopbackRange() + 2) + "." + std::to_string(host / 256) + "." +
+         std::to_string(host % 256);
+}
+
+std::string LoopbackWideScanAddr() { return LoopbackWideAddr(3 * 256 + 255); }
+
 }  // namespace vk::test

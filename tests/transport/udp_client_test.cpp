@@ -312,6 +312,26 @@ TEST(UdpClient, AScanKeepsAtMost4096Answers) {
   EXPECT_EQ(packs.size(), TVKSDKUDPClientClass::kScanAnswerLimit);
 }
 
+// A segment's answers arrive all at once: the scan socket's queue holds the
+// whole answer cap of discovery-sized answers that came before it read any.
+// A queue of the system's default size held about 166 of them.
+TEST(UdpClient, AScanQueueHoldsTheWholeAnswerCap) {
+  constexpr size_t kCap = TVKSDKUDPClientClass::kScanAnswerLimit;
+  TVKSDKUDPClientClass client(U(test::LoopbackScanAddr()), 5002);
+  UdpSocket probe;
+  ASSERT_TRUE(probe.Open());
+  if (probe.SetReceiveBuffer(TVKSDKUDPClientClass::kScanReceiveBuffer) < kCap * 1300)
+    GTEST_SKIP() << "the system grants only " << probe.ReceiveBufferSize() << " bytes of receive queue";
+
+  UdpSocket device;
+  ASSERT_TRUE(device.Open(LoopbackAddr(7), 0));
+  uint32_t to = 0;
+  ASSERT_TRUE(ParseDottedIPv4("127.0.0.1", to));
+  const TVKBytes answer(271, 0x5A);
+  for (size_t i = 0; i < kCap; ++i) ASSERT_TRUE(device.SendTo(to, client.BindPort(), answer.data(), answer.size()));
+  EXPECT_EQ(client.GetDatas({}, 200, nullptr).size(), kCap);
+}
+
 TEST(UdpSocket, DottedAddressesParseStrictly) {
   const struct {
     const char* text;

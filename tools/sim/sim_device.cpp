@@ -271,6 +271,8 @@ void SimDevice::Handle(const Pending& p) {
       return;
   }
 
+  if (f.answerTogether && !f.answerTogether->ArriveAndWait(stopping_)) return;
+
   int out = replySock_ >= 0 ? replySock_ : sock_;
   const Peer* local = &replyPeer_;
   if (!f.answerFrom.empty()) {
@@ -371,6 +373,16 @@ bool SimDevice::Corrupt(Bytes& datagram, const Faults& f) {
   const size_t at = bit(corruptRng_);
   datagram[at / 8] ^= static_cast<uint8_t>(1u << (at % 8));
   return true;
+}
+
+bool AnswerGate::ArriveAndWait(const std::atomic<bool>& stop) {
+  std::unique_lock lock(mu_);
+  if (waiting_ > 0 && --waiting_ == 0) cv_.notify_all();
+  // Woken in steps, so a device that is being stopped does not wait for
+  // devices that will never arrive.
+  while (waiting_ > 0)
+    if (stop || cv_.wait_for(lock, std::chrono::milliseconds(20), [this] { return waiting_ == 0; })) break;
+  return !stop;
 }
 
 // ---------------------------------------------------------------- SimSegment

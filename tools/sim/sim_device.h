@@ -29,6 +29,22 @@
 namespace vemkasim {
 
 // Ways a device misbehaves; all off by default.
+// Devices that share one gate hold their first answer until each of them
+// has one ready, then all send at once, as the scales of a segment answer a
+// scan together. One use: later answers pass straight through.
+class AnswerGate {
+ public:
+  explicit AnswerGate(int devices) : waiting_(devices) {}
+  // Counts this device in and waits for the others; false when `stop` was
+  // set first.
+  bool ArriveAndWait(const std::atomic<bool>& stop);
+
+ private:
+  std::mutex mu_;
+  std::condition_variable cv_;
+  int waiting_;
+};
+
 struct Faults {
   bool silent = false;          // receives, never answers
   int dropFirst = 0;            // ignores the first k requests
@@ -46,6 +62,7 @@ struct Faults {
   bool badHeadSum = false;      // Hecr answers: head sum byte off by one
   bool badCrc = false;          // Hecr answers with data: CRC off by one
   bool shortAnswer = false;     // discovery answers one byte below what the SDK accepts
+  std::shared_ptr<AnswerGate> answerTogether;  // answers wait at this gate (after delayMs)
 };
 
 // How a Pecr device answers the M3-mode probe (data type A0, address 0).
