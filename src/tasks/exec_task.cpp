@@ -7,6 +7,7 @@
 #include "tasks/discovery.h"
 #include "tasks/protocol_registry.h"
 #include "tasks/task_files.h"
+#include "transport/udp_socket.h"
 
 namespace vk {
 
@@ -73,6 +74,18 @@ VKSDK_TASK ExecTask(std::u16string_view Addr, uint16_t Port, uint8_t ProtocolTyp
   if (anyOutput) PurgeDebugDirectory();
 
   TVKDebugList lines;
+
+  // The address names a device and also starts the task's file names, so
+  // only a dotted IPv4 address is taken: other text (a path, say) would
+  // place files outside the debug directory. The failure file is named for
+  // no address.
+  if (uint32_t ip = 0; !ParseDottedIPv4(Utf16ToUtf8(Addr), ip)) {
+    lines.Add(u"Address " + std::u16string(Addr) + u" is not an IPv4 address.");
+    if (OnProgress) OnProgress(VKSDK_ERR_NO_REPLY, 0, 0, UserData);
+    if (anyOutput)
+      WriteDetectionFailureFile(lines, u"0.0.0.0", Port, ProtocolType, ProcType, DataType, DataID, FileName);
+    return VKSDK_INVALID_TASK;
+  }
 
   // Tables that only a Hecr (or, for 8451, a Pecr) device has: no detection.
   if (DataType == 37 || DataType == 38 || DataType == 8451) {

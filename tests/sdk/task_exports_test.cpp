@@ -211,3 +211,29 @@ TEST(TaskExports, EveryDetectionFailureKeepsItsOwnFile) {
   for (auto& f : FilesIn(debugDir)) files += f.filename().string().ends_with("_connect failed.txt");
   EXPECT_EQ(files, kFailures);
 }
+
+// A task address must be a dotted IPv4 address: anything else fails with 266
+// on the calling thread, and every file the SDK writes stays inside the
+// debug directory.
+TEST(TaskExports, AddressThatIsNotIPv4IsRefusedAndFilesStayInside) {
+  fs::path debugDir;
+  auto& sdk = vktest::LoadSdkDefault(&debugDir);
+  const fs::path outside = debugDir.parent_path() / "outside";
+  const std::u16string escape = u"../outside/127.0.0.9";
+  for (const std::u16string addr : {escape, std::u16string(u"127.0.0"), std::u16string(u"1.2.3.256"),
+                                    std::u16string(u" 127.0.0.9"), std::u16string()}) {
+    for (int32_t dataType : {0, 37}) {
+      Recorder r;
+      EXPECT_EQ(sdk.Sync_ExecTaskW(addr.c_str(), 5002, 0, 0, dataType, u"x.txt", &Recorder::Cb, &r), 266u);
+      EXPECT_EQ(FinalCalls(r), 1u);
+    }
+  }
+  EXPECT_FALSE(fs::exists(outside));
+  int notes = 0;
+  for (auto& f : FilesIn(debugDir)) {
+    std::ifstream in(f, std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    notes += text.find("not an IPv4 address") != std::string::npos;
+  }
+  EXPECT_EQ(notes, 10);
+}
