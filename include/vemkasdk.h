@@ -22,8 +22,10 @@
  *    detection failure (codes 266/270), which is reported on the thread that
  *    called the task-starting function, before it returns.
  *  - From inside a progress callback a host may start other tasks and call
- *    VemkaSDK_StopTask / VemkaSDK_WaitForTask; for the callback's own task
- *    these request termination and return at once instead of waiting.
+ *    VemkaSDK_StopTask / VemkaSDK_WaitForTask; for the callback's own task,
+ *    and for any task that is itself waiting (directly or through others)
+ *    for the callback's task, these request termination (StopTask) and do
+ *    not wait for it, so callbacks that stop each other never deadlock.
  *  - The online-service callbacks run on a worker or connection thread of the
  *    service; the host answers through the matching Post function while the
  *    callback runs.

@@ -22,11 +22,12 @@ void Remove(VKSDK_TASK handle);
 size_t Count();
 
 // Asks the task (every task for handle 0) to terminate and waits until each
-// one has been destroyed. A task's own thread (calling from its callback)
-// is asked to terminate but not waited for.
+// one has been destroyed. Called from a task's callback, it does not wait for
+// that task itself nor for any task that is (directly or through others)
+// waiting for it from its own callback: those are only asked to terminate.
 void Stop(VKSDK_TASK handle);
 // Waits until the task has been destroyed; returns at once for a handle that
-// is not listed, or when called on the task's own thread.
+// is not listed, or (from a callback) for a task that Stop would not wait for.
 void Wait(VKSDK_TASK handle);
 
 // Keeps a finished task's thread until someone joins it (never itself).

@@ -4,6 +4,10 @@
 #include <pthread.h>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -206,9 +210,13 @@ TEST(TaskExports, EveryDetectionFailureKeepsItsOwnFile) {
   fs::path debugDir;
   auto& sdk = vktest::LoadSdkDefault(&debugDir);
   constexpr int kFailures = 50;
-  for (int i = 0; i < kFailures; ++i) EXPECT_EQ(sdk.Sync_ExecTask_PB(kSilentText, 5002, 4, 0, 0, u"x.txt"), 270u);
+  // Data type 0x7B marks this test's files among those of other tests.
+  for (int i = 0; i < kFailures; ++i) EXPECT_EQ(sdk.Sync_ExecTask_PB(kSilentText, 5002, 4, 0, 0x7B, u"x.txt"), 270u);
   int files = 0;
-  for (auto& f : FilesIn(debugDir)) files += f.filename().string().ends_with("_connect failed.txt");
+  for (auto& f : FilesIn(debugDir)) {
+    const std::string name = f.filename().string();
+    files += name.find("_0x007b_") != std::string::npos && name.ends_with("_connect failed.txt");
+  }
   EXPECT_EQ(files, kFailures);
 }
 
@@ -236,4 +244,166 @@ TEST(TaskExports, AddressThatIsNotIPv4IsRefusedAndFilesStayInside) {
     notes += text.find("not an IPv4 address") != std::string::npos;
   }
   EXPECT_EQ(notes, 10);
+}
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// Waits (bounded) until `ready` holds; a gate that never opens fails the test
+// instead of hanging it.
+template <class Pred>
+bool WaitUntil(Pred ready) {
+  const auto end = std::chrono::steady_clock::now() + 20s;
+  while (!ready()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(1ms);
+  }
+  return true;
+}
+
+// Runs `body`; aborts the test program when it has not finished within a
+// generous time, so a deadlock fails the run instead of stalling it.
+template <class Body>
+void WithHangGuard(Body body) {
+  std::mutex m;
+  std::condition_variable cv;
+  bool done = false;
+  std::thread guard([&] {
+    std::unique_lock<std::mutex> lk(m);
+    if (!cv.wait_for(lk, 120s, [&] { return done; })) {
+      std::fprintf(stderr, "hang guard: the tasks did not finish\n");
+      std::abort();
+    }
+  });
+  body();
+  {
+    std::lock_guard<std::mutex> g(m);
+    done = true;
+  }
+  cv.notify_one();
+  guard.join();
+}
+
+// One task of a pair: its callback, on the final code, waits until its
+// partner's callback has started too, then stops (or waits for) the partner
+// and stops every task.
+struct CrossStopSide {
+  vktest::Sdk* sdk = nullptr;
+  bool stopPartner = true;  // false: wait for the partner instead
+  std::atomic<int>* arrived = nullptr;  // shared by the pair
+  std::atomic<VKSDK_TASK> partner{0};
+  std::atomic<int> finals{0};
+  std::atomic<bool> returned{false};
+  std::atomic<bool> gateFailed{false};
+
+  static void VEMKA_CALL Cb(uint32_t code, uint32_t, uint32_t, void* user) {
+    auto* s = static_cast<CrossStopSide*>(user);
+    if (code == VKSDK_PROGRESS) return;
+    ++s->finals;
+    ++*s->arrived;
+    if (!WaitUntil([s] { return *s->arrived == 2 && s->partner != 0; })) s->gateFailed = true;
+    if (s->stopPartner)
+      s->sdk->StopTask(s->partner);
+    else
+      s->sdk->WaitForTask(s->partner);
+    s->sdk->StopTask(0);
+    s->returned = true;
+  }
+};
+
+}  // namespace
+
+// Callbacks of two tasks that stop or wait for each other (and then stop
+// every task) never wait for each other: each only marks the other, so all
+// of them return and every task ends with one final code.
+TEST(TaskExports, CallbacksThatStopEachOtherAllFinish) {
+  auto& sdk = vktest::LoadSdkDefault();
+  for (bool stopPartner : {true, false}) {
+    SCOPED_TRACE(stopPartner ? "stop the partner" : "wait for the partner");
+    constexpr int kPairs = 50;
+    std::vector<std::atomic<int>> arrived(kPairs);
+    std::vector<CrossStopSide> sides(2 * kPairs);
+    WithHangGuard([&] {
+      std::vector<VKSDK_TASK> handles(sides.size());
+      for (size_t i = 0; i < sides.size(); ++i) {
+        sides[i].sdk = &sdk;
+        sides[i].stopPartner = stopPartner;
+        sides[i].arrived = &arrived[i / 2];
+        handles[i] = sdk.ExecTask(kSilentAddr, 5002, 2, 0, 37, u"x.txt", &CrossStopSide::Cb, &sides[i]);
+        ASSERT_NE(handles[i], VKSDK_INVALID_TASK);
+      }
+      for (size_t i = 0; i < sides.size(); ++i) sides[i].partner = handles[i ^ 1];
+      sdk.StopTask(0);
+    });
+    for (size_t i = 0; i < sides.size(); ++i) {
+      EXPECT_EQ(sides[i].finals.load(), 1) << "task " << i;
+      EXPECT_TRUE(sides[i].returned.load()) << "task " << i;
+      EXPECT_FALSE(sides[i].gateFailed.load()) << "task " << i;
+    }
+  }
+}
+
+namespace {
+
+// A chain of callbacks: `first` waits for `middle`, `middle` waits for
+// `last`, and `last` holds until the test lets it go.
+struct ChainState {
+  vktest::Sdk* sdk = nullptr;
+  std::atomic<VKSDK_TASK> middle{0}, last{0};
+  std::atomic<bool> firstWaiting{false}, middleWaiting{false}, releaseLast{false};
+  std::atomic<bool> middleDone{false}, middleDoneSeenByFirst{false}, firstDone{false};
+};
+
+void VEMKA_CALL ChainFirst(uint32_t code, uint32_t, uint32_t, void* user) {
+  auto* c = static_cast<ChainState*>(user);
+  if (code == VKSDK_PROGRESS) return;
+  WaitUntil([c] { return c->middle != 0; });
+  c->firstWaiting = true;
+  c->sdk->WaitForTask(c->middle);
+  c->middleDoneSeenByFirst = c->middleDone.load();
+  c->firstDone = true;
+}
+
+void VEMKA_CALL ChainMiddle(uint32_t code, uint32_t, uint32_t, void* user) {
+  auto* c = static_cast<ChainState*>(user);
+  if (code == VKSDK_PROGRESS) return;
+  WaitUntil([c] { return c->last != 0; });
+  c->middleWaiting = true;
+  c->sdk->WaitForTask(c->last);
+  c->middleDone = true;
+}
+
+void VEMKA_CALL ChainLast(uint32_t code, uint32_t, uint32_t, void* user) {
+  auto* c = static_cast<ChainState*>(user);
+  if (code == VKSDK_PROGRESS) return;
+  WaitUntil([c] { return c->releaseLast.load(); });
+}
+
+}  // namespace
+
+// A callback that waits for a task which is itself waiting, but not for the
+// caller, still waits until that task has ended: only waits that would go
+// round in a circle are cut short.
+TEST(TaskExports, CallbackWaitsForATaskThatWaitsForAnother) {
+  auto& sdk = vktest::LoadSdkDefault();
+  ChainState c;
+  c.sdk = &sdk;
+  WithHangGuard([&] {
+    VKSDK_TASK first = sdk.ExecTask(kSilentAddr, 5002, 2, 0, 37, u"x.txt", &ChainFirst, &c);
+    VKSDK_TASK middle = sdk.ExecTask(kSilentAddr, 5002, 2, 0, 37, u"x.txt", &ChainMiddle, &c);
+    VKSDK_TASK last = sdk.ExecTask(kSilentAddr, 5002, 2, 0, 37, u"x.txt", &ChainLast, &c);
+    ASSERT_NE(first, VKSDK_INVALID_TASK);
+    ASSERT_NE(middle, VKSDK_INVALID_TASK);
+    ASSERT_NE(last, VKSDK_INVALID_TASK);
+    c.last = last;
+    c.middle = middle;
+    ASSERT_TRUE(WaitUntil([&] { return c.firstWaiting && c.middleWaiting; }));
+    std::this_thread::sleep_for(50ms);  // let both waits begin
+    EXPECT_FALSE(c.firstDone.load());
+    c.releaseLast = true;
+    sdk.WaitForTask(first);
+  });
+  EXPECT_TRUE(c.firstDone.load());
+  EXPECT_TRUE(c.middleDoneSeenByFirst.load());
 }
