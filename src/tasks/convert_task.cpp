@@ -2,9 +2,9 @@
 
 #include "data/numbers.h"
 #include "data/text_file.h"
+#include "runtime/sysparams.h"
 #include "tasks/custom_protocol.h"
 #include "tasks/protocol_registry.h"
-#include "runtime/sysparams.h"
 #include "tasks/task_files.h"
 
 namespace vk {
