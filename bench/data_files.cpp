@@ -32,29 +32,23 @@ namespace {
 using namespace vk;
 namespace fs = std::filesystem;
 
-// The owning "item" of the scaled codecs.
-struct BenchItem {
-  int64_t UnitPriceMultiple = 100;
-  int64_t WeightRatio = 1000;
-};
-
 bool SetPriceBCD(const TVKCodecContext& c, std::u16string_view s, uint8_t* p, int32_t n) {
   int64_t v;
-  if (!ScaleDecimal(s, static_cast<BenchItem*>(c.Item)->UnitPriceMultiple, v) || v < 0) return false;
+  if (!ScaleDecimal(s, c.PriceMultiple, v) || v < 0) return false;
   return TVKSysData::WriteBCDValue(static_cast<uint64_t>(v), p, n);
 }
 std::u16string GetPriceBCD(const TVKCodecContext& c, const uint8_t* p, int32_t n) {
   int64_t v;
   TVKSysData::ReadBCDValue(p, n, v);
-  return FormatScaled(v, static_cast<BenchItem*>(c.Item)->UnitPriceMultiple);
+  return FormatScaled(v, c.PriceMultiple);
 }
 bool SetPriceBIN(const TVKCodecContext& c, std::u16string_view s, uint8_t* p, int32_t n) {
   int64_t v;
-  return ScaleDecimal(s, static_cast<BenchItem*>(c.Item)->UnitPriceMultiple, v) && TVKSysData::WriteBINValue(v, p, n);
+  return ScaleDecimal(s, c.PriceMultiple, v) && TVKSysData::WriteBINValue(v, p, n);
 }
 bool SetWeightBCD(const TVKCodecContext& c, std::u16string_view s, uint8_t* p, int32_t n) {
   int64_t v;
-  if (!ScaleDecimal(s, static_cast<BenchItem*>(c.Item)->WeightRatio, v) || v < 0) return false;
+  if (!ScaleDecimal(s, c.RowWeightMultiple, v) || v < 0) return false;
   return TVKSysData::WriteBCDValue(static_cast<uint64_t>(v), p, n);
 }
 bool SetRateBCD(const TVKCodecContext&, std::u16string_view s, uint8_t* p, int32_t n) {
@@ -109,8 +103,10 @@ int main(int argc, char** argv) {
   benchtable::Phase base = benchtable::ReadTable(file, kPluFields, kPluFieldCount,
                                                  [](const TVKStrings& row, const TVKIntegers&) { return row.size(); });
 
-  BenchItem item;
-  TVKCodecContext ctx{936, &item};
+  TVKCodecContext ctx;
+  ctx.CodePage = 936;
+  ctx.PriceMultiple = 100;
+  ctx.RowWeightMultiple = 1000;
   TVKBytes templ(512, 0);
   templ[135] = 0xFF;
   TVKBytes rec(512);

@@ -3,17 +3,32 @@
 // between the cell text and the bytes. Field tables are plain constant data.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
 namespace vk {
 
-// What a codec may need beyond the bytes: the device's character code page
-// and, for item codecs, the item that owns the field table.
+// What a codec may need beyond the bytes: the device's facts and the task's
+// decimal multiples. The mutable part is state a record's codecs share
+// while one record is encoded or decoded (the weight divisor a PLU's unit
+// sets for the weights after it, the next hotkey event number).
 struct TVKCodecContext {
-  uint32_t CodePage = 0;
-  void* Item = nullptr;
+  uint32_t CodePage = 0;       // the device's character code page
+  int32_t PriceMultiple = 1;   // a price v travels as v x PriceMultiple
+  int32_t WeightMultiple = 1;  // the device's weight multiple (10 ^ its weight decimals)
+  // A weight multiple a conversion's parameters name for every row (1: none
+  // named; a PLU's unit then decides), and whether weights are grams.
+  int32_t NamedWeightMultiple = 1;
+  bool WeightUseg = false;
+  uint8_t Country = 0;
+  uint8_t LFCodeLen = 0;
+
+  mutable int32_t RowWeightMultiple = 1;
+  mutable int32_t EventIndex = 0;
+  mutable int32_t RowId = 0;  // the ID of a record numbered by its position
 };
 
 // Import (text to bytes) returns false when the cell cannot be encoded (a
@@ -92,20 +107,50 @@ constexpr bool FieldsFit(const TVKSDKRAMFieldInfo* Fields, int32_t Count, int32_
   return true;
 }
 
-// What describes a whole table. Items keep these values as constants.
+// A table definition: the field table and how records are laid out and
+// grouped. Definitions are constant data; one generic item serves every
+// whole table and one every streamed table (the commands are the data
+// type's).
 struct TVKSDKRAMDefineInfo {
   const TVKSDKRAMFieldInfo* FieldInfoDynArray = nullptr;
   int32_t FieldCount = 0;
   int32_t SingleDataLen = 0;  // record length
   int32_t PackageLen = 0;     // bytes per package
+  // The column rows are placed by. With MaxCount > 0 the table holds the
+  // records FirstId .. FirstId + MaxCount - 1 by position; an order field
+  // without a place in the record is written from the position on upload.
   std::u16string_view OrderFieldName;
   int32_t MaxCount = 0;
-  bool MustSendMaxCount = false;
-  // Pecr data-type codes and address, or Hecr commands.
-  uint8_t UPDT = 0, DownDT = 0, DelDT = 0;
-  uint16_t AddrFrom = 0;
-  uint16_t UPCMD = 0, DownCMD = 0, DelCMD = 0;
+  int32_t FirstId = 1;
+  bool ClearTail = false;     // a short last package is sent at full length
+  // Streamed tables: the table-count counter (byte offset) that gives the
+  // number of records to upload; -1 for none.
+  int32_t CounterOffset = -1;
+
+  constexpr std::span<const TVKSDKRAMFieldInfo> Fields() const { return {FieldInfoDynArray, static_cast<size_t>(FieldCount)}; }
 };
+
+// A definition from a constant field array, checked to fit its record.
+template <size_t N>
+constexpr TVKSDKRAMDefineInfo TableDefine(const TVKSDKRAMFieldInfo (&Fields)[N], int32_t RecordLen,
+                                          int32_t PackageLen, std::u16string_view OrderField = {},
+                                          int32_t FirstId = 1, int32_t MaxCount = 0, int32_t CounterOffset = -1) {
+  TVKSDKRAMDefineInfo d{};
+  d.FieldInfoDynArray = Fields;
+  d.FieldCount = static_cast<int32_t>(N);
+  d.SingleDataLen = RecordLen;
+  d.PackageLen = PackageLen;
+  d.OrderFieldName = OrderField;
+  d.FirstId = FirstId;
+  d.MaxCount = MaxCount;
+  d.CounterOffset = CounterOffset;
+  return d;
+}
+
+constexpr bool DefineFits(const TVKSDKRAMDefineInfo& d) {
+  return FieldsFit(d.FieldInfoDynArray, d.FieldCount, d.SingleDataLen) && d.SingleDataLen > 0 &&
+         d.PackageLen >= d.SingleDataLen;
+}
 
 // Ten to the power of the device's decimals for each kind of value: a value
 // v in a file travels as v × multiple.

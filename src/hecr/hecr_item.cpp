@@ -14,24 +14,41 @@ namespace vk {
 
 TVKSDKHecrCustomItem::TVKSDKHecrCustomItem(TVKSDKHecrProtocol* HecrProtocol) : FHecrProtocol(HecrProtocol) {}
 
+namespace {
+
+int32_t PowerOfTen(int exponent) {
+  int32_t v = 1;
+  for (int i = 0; i < std::clamp(exponent, 0, 9); ++i) v *= 10;
+  return v;
+}
+
+}  // namespace
+
 void TVKSDKHecrCustomItem::Create() {
   DefineFields();
+  const TVKSDKDeviceRawData& raw = Params().DeviceRawData;
+  FCtx = TVKCodecContext{};
+  FCtx.CodePage = raw.RawLE32(80);
+  FCtx.PriceMultiple = PowerOfTen(raw.Raw[30]);
+  FCtx.WeightMultiple = PowerOfTen(raw.Raw[32]);
+  FCtx.Country = raw.Raw[25];
+  FCtx.LFCodeLen = raw.Raw[147];
   FTimeOut = SysParams().SyncTimeOut;
   FDataIndex = 0;
   switch (Params().ProcType) {
-    case 0:
+    case VKSDK_PROC_DOWNLOAD:
       FGetSendData = &TVKSDKHecrCustomItem::GetDownSendData;
       FSetRecvData = &TVKSDKHecrCustomItem::SetDownRecvData;
       break;
-    case 1:
+    case VKSDK_PROC_UPLOAD:
       FGetSendData = &TVKSDKHecrCustomItem::GetUpSendData;
       FSetRecvData = &TVKSDKHecrCustomItem::SetUpRecvData;
       break;
-    case 3:
+    case VKSDK_PROC_DELETE:
       FGetSendData = &TVKSDKHecrCustomItem::GetDelSendData;
       FSetRecvData = &TVKSDKHecrCustomItem::SetDelRecvData;
       break;
-    case 4:
+    case VKSDK_PROC_LIST:
       FGetSendData = &TVKSDKHecrCustomItem::GetListSendData;
       FSetRecvData = &TVKSDKHecrCustomItem::SetListRecvData;
       break;
@@ -81,6 +98,12 @@ TVKSDKHecrRecvCheck TVKSDKHecrCustomItem::SetListRecvData(int32_t, const TVKByte
 
 TVKSDKExecParams& TVKSDKHecrCustomItem::Params() const { return *FHecrProtocol->GetPExecParams(); }
 
+const TVKDataTypeRow& TVKSDKHecrCustomItem::Row() const {
+  static constexpr TVKDataTypeRow kNoRow{ptHecr, -1, nullptr, nullptr};
+  const TVKDataTypeRow* row = Params().Row;
+  return row ? *row : kNoRow;
+}
+
 void TVKSDKHecrCustomItem::DoProgress(uint32_t ErrorCode, uint32_t Index, uint32_t Total) {
   FHecrProtocol->DoProgress(ErrorCode, Index, Total);
 }
@@ -109,12 +132,8 @@ TVKSDKHecrRecvCheck TVKSDKHecrCustomItem::FailNoRecord(int32_t Index) {
   return FailStop(Params().isConvert ? VKSDK_ERR_FILE_FORMAT : VKSDK_ERR_NO_REPLY, static_cast<uint32_t>(Index) + 1);
 }
 
-uint32_t TVKSDKHecrCustomItem::DeviceCodePage() const { return Params().DeviceRawData.RawLE32(80); }
-
-std::u16string TVKSDKHecrCustomItem::RecordToText(const uint8_t* Data, size_t Size, uint32_t CodePage,
-                                                  int32_t BaseOffset) {
-  TVKCodecContext ctx{CodePage, this};
-  return TVKSDKUtils::RecordToText(Data, Size, FFields.data(), static_cast<int32_t>(FFields.size()), ctx,
+std::u16string TVKSDKHecrCustomItem::RecordToText(const uint8_t* Data, size_t Size, int32_t BaseOffset) {
+  return TVKSDKUtils::RecordToText(Data, Size, FFields.data(), static_cast<int32_t>(FFields.size()), FCtx,
                                    BaseOffset);
 }
 
@@ -176,138 +195,6 @@ bool TVKSDKHecrCustomItem::ReadTableCounts(TVKBytes& Block) {
 
 namespace vk {
 
-// ---- Streaming downloads ----
-
-void TVKSDKHecrCustomItem::IndexStreamingFile() {
-  TVKSDKExecParams& p = Params();
-  FImportLinesInfo.clear();
-  if (p.FileStream) {
-    TVKLockGuard guard(FHecrProtocol->GetLock());
-    FImportLinesInfo = GetFileLinesInfo(*p.FileStream, p.FileCodePage);
-  }
-  FTotal = FImportLinesInfo.empty() ? 0 : static_cast<int32_t>(FImportLinesInfo.size()) - 1;
-  FHeaderCells = 0;
-  FImportFieldIndexs.clear();
-  if (!FImportLinesInfo.empty()) {
-    ReadLine(0);
-    TVKStrings header = SplitString(FLine, u'\t');
-    FHeaderCells = header.size();
-    FImportFieldIndexs = GetFieldLineIndexs(header, FFields.data(), static_cast<int32_t>(FFields.size()));
-  }
-}
-
-void TVKSDKHecrCustomItem::ReadLine(size_t n) {
-  constexpr size_t kWindow = 64 * 1024;
-  TVKSDKExecParams& p = Params();
-  FLine.clear();
-  if (n >= FImportLinesInfo.size() || !p.FileStream) return;
-  const TVKSDKLineInfo& li = FImportLinesInfo[n];
-  if (li.Count <= 0 || li.Offset < 0) return;
-  const int64_t begin = li.Offset, end = begin + li.Count;
-  if (begin < FWindowStart || end > FWindowStart + static_cast<int64_t>(FWindow.size())) {
-    FWindow.resize(std::max<size_t>(kWindow, static_cast<size_t>(li.Count)));
-    FWindowStart = begin;
-    size_t got = p.FileStream->Seek(begin) ? p.FileStream->Read(FWindow.data(), FWindow.size()) : 0;
-    FWindow.resize(got);
-    if (end > FWindowStart + static_cast<int64_t>(got)) return;
-  }
-  AppendCodePageString(FWindow.data() + (begin - FWindowStart), static_cast<size_t>(li.Count), p.FileCodePage,
-                       FLine);
-  if (FLine.find_first_of(u"\r\n") != std::u16string::npos)
-    FLine.erase(std::remove_if(FLine.begin(), FLine.end(), [](char16_t c) { return c == u'\r' || c == u'\n'; }),
-                FLine.end());
-}
-
-void TVKSDKHecrCustomItem::SplitLine() {
-  FCells.clear();
-  std::u16string_view s(FLine);
-  if (s.empty()) return;
-  size_t start = 0;
-  for (;;) {
-    size_t tab = s.find(u'\t', start);
-    if (tab == std::u16string_view::npos) {
-      FCells.push_back(s.substr(start));
-      return;
-    }
-    FCells.push_back(s.substr(start, tab - start));
-    start = tab + 1;
-  }
-}
-
-bool TVKSDKHecrCustomItem::ImportCells(uint8_t* Record, const TVKCodecContext& Ctx, size_t& FailedColumn) {
-  for (size_t c = 0; c < FCells.size() && c < FImportFieldIndexs.size(); ++c) {
-    const int32_t fi = FImportFieldIndexs[c];
-    if (fi < 0) continue;
-    const TVKSDKRAMFieldInfo& f = FFields[static_cast<size_t>(fi)];
-    bool ok = true;
-    if (f.ImportFun1)
-      ok = f.ImportFun1(Ctx, FCells[c], Record + f.Offset, f.Size, Record + f.Offset1, f.Size1);
-    else if (f.ImportFun)
-      ok = f.ImportFun(Ctx, FCells[c], Record + f.Offset, f.Size);
-    if (!ok) {
-      FailedColumn = c;
-      return false;
-    }
-  }
-  return true;
-}
-
-TVKSDKHecrRecvCheck TVKSDKHecrCustomItem::StreamingDownRecv(int32_t Index, const TVKBytes& Data) {
-  TVKHecrHeadInfo head = TVKHecrProtocol::GetHeadInfo(Data);
-  if (head.CMD == kHecrAckCmd) {
-    if (!ParamMatches(head.Param, Index)) return rcRetry;
-    DoProgress(VKSDK_PROGRESS, static_cast<uint32_t>(Index) + 1, static_cast<uint32_t>(FTotal));
-    return rcContinue;
-  }
-  if (!Data.empty()) return rcRetry;
-  return FailStop(VKSDK_ERR_NO_REPLY, static_cast<uint32_t>(Index) + 1);
-}
-
-// ---- Whole-table downloads ----
-
-void TVKSDKHecrCustomItem::PrepareWholeTable(const TVKSDKRAMDefineInfo& Def, int32_t Start, int32_t Count,
-                                             bool ClearTail) {
-  TVKSDKExecParams& p = Params();
-  FImportDatas.clear();
-  FRecordCount = 0;
-  FRecordsPerPackage = Def.SingleDataLen > 0 ? std::max(1, Def.PackageLen / Def.SingleDataLen) : 1;
-  TVKStringsDynArray rows;
-  if (p.FileStream) rows = GetImportStringsDynArray(*p.FileStream, p.FileCodePage);
-  if (Count > 0) rows = FullStringDataItems(rows, Def.OrderFieldName, Start, Count);
-  int32_t failedRow = 0;
-  TVKBytesDynArray records =
-      GenerateDataDynArray(rows, Def.FieldInfoDynArray, Def.FieldCount, CodecContext(), failedRow);
-  if (failedRow > 0) {
-    FPendingError = VKSDK_ERR_ENCODE;
-    FPendingIndex = static_cast<uint32_t>(failedRow);
-    return;
-  }
-  FImportDatas = TrimPackage(records, Def.PackageLen, Def.SingleDataLen, Def.MaxCount, ClearTail);
-  FRecordCount = static_cast<int32_t>(records.size());
-  if (Def.MaxCount > 0) FRecordCount = std::min(FRecordCount, Def.MaxCount);
-  FTotal = FRecordCount;
-}
-
-bool TVKSDKHecrCustomItem::WholeTableDownSend(int32_t Index, TVKBytes& Data, uint16_t CMD) {
-  if (FPendingError != 0) return Fail(FPendingError, FPendingIndex);
-  if (FDataIndex >= FRecordCount || Index < 0 || static_cast<size_t>(Index) >= FImportDatas.size()) {
-    DoProgress(VKSDK_OK, static_cast<uint32_t>(FDataIndex), static_cast<uint32_t>(FTotal));
-    return false;
-  }
-  const TVKBytes& package = FImportDatas[static_cast<size_t>(Index)];
-  BuildFrame(Data, CMD, ParamOf(Index), package.data(), package.size());
-  FDataIndex = std::min(FRecordCount, FDataIndex + FRecordsPerPackage);
-  return true;
-}
-
-TVKSDKHecrRecvCheck TVKSDKHecrCustomItem::WholeTableDownRecv(int32_t Index, const TVKBytes& Data) {
-  TVKHecrHeadInfo head = TVKHecrProtocol::GetHeadInfo(Data);
-  if (head.CMD != kHecrAckCmd) return FailStop(VKSDK_ERR_NO_REPLY, static_cast<uint32_t>(FDataIndex));
-  if (!ParamMatches(head.Param, Index)) return rcRetry;
-  DoProgress(VKSDK_PROGRESS, static_cast<uint32_t>(FDataIndex), static_cast<uint32_t>(FTotal));
-  return rcContinue;
-}
-
 // ---- Uploads ----
 
 bool TVKSDKHecrCustomItem::WriteTextLine(std::u16string_view Line) {
@@ -317,42 +204,10 @@ bool TVKSDKHecrCustomItem::WriteTextLine(std::u16string_view Line) {
 
 void TVKSDKHecrCustomItem::WriteUploadHeader() { WriteTextLine(FieldsHeaderLine()); }
 
-bool TVKSDKHecrCustomItem::UploadSend(int32_t Index, TVKBytes& Data, uint16_t CMD, bool Streaming,
-                                      const uint8_t* Extra, size_t ExtraLen) {
-  const int32_t done = Streaming ? Index : FDataIndex;
-  if (done >= FTotal) {
-    DoProgress(VKSDK_OK, static_cast<uint32_t>(done), static_cast<uint32_t>(FTotal));
-    return false;
-  }
-  BuildFrame(Data, CMD, ParamOf(Index), Extra, Extra ? ExtraLen : 0);
-  return true;
-}
-
 size_t TVKSDKHecrCustomItem::ReplyDataSize(const TVKBytes& Data) {
   if (Data.size() <= 15) return 0;
   TVKHecrHeadInfo head = TVKHecrProtocol::GetHeadInfo(Data);
   return std::min<size_t>(head.DataLen, Data.size() - 15);
-}
-
-TVKSDKHecrRecvCheck TVKSDKHecrCustomItem::WholeTableUpRecv(int32_t Index, const TVKBytes& Data, uint16_t CMD,
-                                                           int32_t RecordLen) {
-  TVKHecrHeadInfo head = TVKHecrProtocol::GetHeadInfo(Data);
-  if (!Params().isConvert && head.CMD != CMD) return FailStop(VKSDK_ERR_NO_REPLY, static_cast<uint32_t>(Index) + 1);
-  if (!ParamMatches(head.Param, Index)) return rcRetry;
-  const size_t size = ReplyDataSize(Data);
-  if (RecordLen <= 0 || size < static_cast<size_t>(RecordLen)) return FailNoRecord(Index);  // no progress possible
-  const uint8_t* data = Data.data() + TVKHecrProtocol::kHeadSize;
-  const uint32_t cp = DeviceCodePage();
-  for (size_t at = 0; at + static_cast<size_t>(RecordLen) <= size && FDataIndex < FTotal; at += RecordLen) {
-    WriteTextLine(RecordToText(data + at, static_cast<size_t>(RecordLen), cp));
-    ++FDataIndex;
-  }
-  DoProgress(VKSDK_PROGRESS, static_cast<uint32_t>(FDataIndex), static_cast<uint32_t>(FTotal));
-  if (FDataIndex >= FTotal) {
-    DoProgress(VKSDK_OK, static_cast<uint32_t>(FDataIndex), static_cast<uint32_t>(FTotal));
-    return rcStop;
-  }
-  return rcContinue;
 }
 
 // ---- Deletes ----

@@ -1,11 +1,13 @@
 // The Hecr item base: one item per table kind. The engine creates the item
 // for the task's data type, then asks it for each request frame and hands
 // it each reply; the item decides what a request holds, whether a reply
-// answers it, and when the table is finished.
+// answers it, and when the table is finished. The commands come from the
+// data type's row, the record layout from a table definition.
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -13,6 +15,7 @@
 #include "data/text_file.h"
 #include "hecr/hecr_frame.h"
 #include "runtime/types.h"
+#include "tasks/data_types.h"
 
 namespace vk {
 
@@ -57,8 +60,9 @@ class TVKSDKHecrCustomItem {
   TVKSDKHecrCustomItem& operator=(const TVKSDKHecrCustomItem&) = delete;
 
   // Construction step run by the factory right after the constructor:
-  // fields, time-out, and the request/reply pair bound by ProcType. Items
-  // override it to prepare their own state and call the base first.
+  // fields, codec context, time-out, and the request/reply pair bound by
+  // ProcType. Items override it to prepare their own state and call the
+  // base first.
   virtual void Create();
 
   // True when the item has finished (or failed) the whole task by itself
@@ -76,6 +80,7 @@ class TVKSDKHecrCustomItem {
   virtual bool GetListSendData(int32_t Index, TVKBytes& Data);
   virtual TVKSDKHecrRecvCheck SetListRecvData(int32_t Index, const TVKBytes& Data);
 
+  // Sets FFields (the field table may depend on the device).
   virtual void DefineFields() {}
   virtual TLengthInfo GetLengthInfo() const { return {}; }
 
@@ -93,6 +98,7 @@ class TVKSDKHecrCustomItem {
   int32_t Total() const { return FTotal; }
   void SetTotal(int32_t Total) { FTotal = Total; }
   int32_t DataIndex() const { return FDataIndex; }
+  std::span<const TVKSDKRAMFieldInfo> Fields() const { return FFields; }
 
   // Asks the device how many records its tables hold: eight 16-bit
   // big-endian counters (0 PLUs, 2/4/8/10 text tables 12/13/14/28, 6
@@ -105,6 +111,9 @@ class TVKSDKHecrCustomItem {
 
  protected:
   TVKSDKExecParams& Params() const;
+  // The data type's row; items are only made for data types that have one.
+  const TVKDataTypeRow& Row() const;
+  const TVKHecrCommands& Cmd() const { return Row().Cmd; }
   void DoProgress(uint32_t ErrorCode, uint32_t Index, uint32_t Total);
   void WriteDebug(std::string_view line);
   void WriteDebug(std::u16string_view line);
@@ -117,55 +126,14 @@ class TVKSDKHecrCustomItem {
   // report): a scale that sent it gave no usable answer (266); a binary
   // file that a conversion reads is cut short (265).
   TVKSDKHecrRecvCheck FailNoRecord(int32_t Index);
-  // The device's character code page (raw block bytes 80..83).
-  uint32_t DeviceCodePage() const;
   // One upload line from one record, with this item's field table.
-  std::u16string RecordToText(const uint8_t* Data, size_t Size, uint32_t CodePage, int32_t BaseOffset = 0);
+  std::u16string RecordToText(const uint8_t* Data, size_t Size, int32_t BaseOffset = 0);
   std::u16string FieldsHeaderLine() const;
-  TVKCodecContext CodecContext() { return TVKCodecContext{DeviceCodePage(), this}; }
-
-  // ---- Streaming downloads: one record per row, built when its frame is due.
-  // Indexes the task's file under the task lock and maps its header to the
-  // field table; FTotal = number of data rows.
-  void IndexStreamingFile();
-  // Reads indexed line n into FLine through a window of the file, so rows
-  // read in file order cost no seek each; SplitLine cuts it into FCells.
-  void ReadLine(size_t n);
-  void SplitLine();
-  // Applies every mapped cell of FCells, left to right, to Record. False
-  // when a cell cannot be encoded; FailedColumn names its column.
-  bool ImportCells(uint8_t* Record, const TVKCodecContext& Ctx, size_t& FailedColumn);
-  // Replies reach the judges below only when they passed the frame check
-  // (the engine treats a damaged one as no answer).
-  //
-  // 800E echoing the index moves on; 800E for another index, or any other
-  // answer with data, is not this request's; no answer at all is 266.
-  TVKSDKHecrRecvCheck StreamingDownRecv(int32_t Index, const TVKBytes& Data);
-
-  // ---- Whole-table downloads: every record prepared in Create.
-  // Reads the whole file, places rows by Def.OrderFieldName (rows Start ..
-  // Start + Count - 1) when Count > 0, builds the records and cuts them into
-  // packages. A cell that cannot be encoded is reported (267, its row) by
-  // the first WholeTableDownSend.
-  void PrepareWholeTable(const TVKSDKRAMDefineInfo& Def, int32_t Start, int32_t Count, bool ClearTail);
-  bool WholeTableDownSend(int32_t Index, TVKBytes& Data, uint16_t CMD);
-  // 800E echoing the package index moves on, 800E for another package (a
-  // late copy) is not this one's; anything else is 266.
-  TVKSDKHecrRecvCheck WholeTableDownRecv(int32_t Index, const TVKBytes& Data);
 
   // ---- Uploads.
   // The upload file's first line: the field names.
   void WriteUploadHeader();
   bool WriteTextLine(std::u16string_view Line);
-  // A request with CMD, Param = Index and the optional data; reports (0,
-  // ..) and returns false once the table is complete (streaming: Index has
-  // reached FTotal; whole table: FDataIndex has).
-  bool UploadSend(int32_t Index, TVKBytes& Data, uint16_t CMD, bool Streaming, const uint8_t* Extra = nullptr,
-                  size_t ExtraLen = 0);
-  // Whole-table reply: every record of RecordLen bytes in it becomes a line
-  // until FTotal lines are written. A reply for another index (a late copy)
-  // is not this request's.
-  TVKSDKHecrRecvCheck WholeTableUpRecv(int32_t Index, const TVKBytes& Data, uint16_t CMD, int32_t RecordLen);
 
   // ---- Deletes: one request, acknowledged with 800E echoing the index.
   bool DeleteSend(int32_t Index, TVKBytes& Data, uint16_t CMD);
@@ -174,38 +142,27 @@ class TVKSDKHecrCustomItem {
   // The data part of a reply, never past the bytes that arrived whatever
   // DataLen claims.
   static size_t ReplyDataSize(const TVKBytes& Data);
+  static const uint8_t* ReplyData(const TVKBytes& Data) { return Data.data() + TVKHecrProtocol::kHeadSize; }
 
   TVKSDKHecrItemGetSendData FGetSendData = nullptr;
   TVKSDKHecrItemSetRecvData FSetRecvData = nullptr;
   TVKSDKHecrProtocol* FHecrProtocol;
-  TVKIntegers FImportFieldIndexs;
-  std::vector<TVKSDKRAMFieldInfo> FFields;
+  std::span<const TVKSDKRAMFieldInfo> FFields;
+  // The device's facts and multiples the codecs use.
+  TVKCodecContext FCtx;
   int32_t FTimeOut = 0;
   int32_t FTotal = 0;
   int32_t FDataIndex = 0;
 
-  // Streaming state.
-  TVKSDKLinesInfo FImportLinesInfo;
-  size_t FHeaderCells = 0;
-  std::u16string FLine;
-  std::vector<std::u16string_view> FCells;
-  // Whole-table state.
-  TVKBytesDynArray FImportDatas;
-  int32_t FRecordCount = 0;
-  int32_t FRecordsPerPackage = 1;
-  uint32_t FPendingError = 0, FPendingIndex = 0;
-
  private:
-  TVKBytes FWindow;
-  int64_t FWindowStart = 0;
   bool FReportedUnsupported = false;
   TVKSDKHecrRecvCheck Unsupported();
 };
 
 // Creates an item of a class and runs its construction step.
-template <class T>
-std::unique_ptr<TVKSDKHecrCustomItem> MakeHecrItem(TVKSDKHecrProtocol* HecrProtocol) {
-  auto item = std::make_unique<T>(HecrProtocol);
+template <class T, class... Args>
+std::unique_ptr<TVKSDKHecrCustomItem> MakeHecrItem(TVKSDKHecrProtocol* HecrProtocol, Args&&... args) {
+  auto item = std::make_unique<T>(HecrProtocol, std::forward<Args>(args)...);
   item->Create();
   return item;
 }

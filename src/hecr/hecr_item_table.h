@@ -1,8 +1,11 @@
-// Which item class serves which Hecr data type.
+// Which item serves a Hecr data type: the data type's row names the class
+// (one for ordinary scales, one for shelf-label systems); this registry
+// makes the classes that are built into the library.
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <span>
 
 #include "hecr/hecr_item.h"
 
@@ -10,27 +13,24 @@ namespace vk {
 
 using TVKSDKHecrItemFactory = std::unique_ptr<TVKSDKHecrCustomItem> (*)(TVKSDKHecrProtocol* HecrProtocol);
 
-// One data type's classes: the ordinary one and the one a shelf-label
-// system uses. A null factory means the device has no such table.
-struct TVKSDKHecrItemClass {
-  int32_t DataType;
+// A built item class, and the table definitions it uses (for checks that
+// run over every field table).
+struct TVKSDKHecrItemMaker {
   const char* ClassName;
   TVKSDKHecrItemFactory Make;
-  const char* ShelfClassName;
-  TVKSDKHecrItemFactory MakeShelf;
+  std::span<const TVKSDKRAMDefineInfo* const> Tables;
 };
+std::span<const TVKSDKHecrItemMaker> HecrItemMakers();
 
-// The row for a data type on a device (shelf-label system or not); null for
-// a data type no Hecr device has, or one this device kind lacks.
+// The class for a data type on a device (shelf-label system or not); null
+// for a data type no Hecr device has, or one this device kind lacks. A
+// class that is not built into the library makes an item that reports 261.
 struct TVKSDKHecrItemClassRef {
   const char* ClassName = nullptr;
   TVKSDKHecrItemFactory Make = nullptr;
   explicit operator bool() const { return Make != nullptr; }
 };
 TVKSDKHecrItemClassRef ItemClassOf(int32_t DataType, bool IsShelfSystem);
-
-// The whole table, for listing.
-const TVKSDKHecrItemClass* HecrItemClasses(size_t& Count);
 
 // Stands in for a table whose item is not part of this build: every task on
 // it ends with 261 before anything is sent.

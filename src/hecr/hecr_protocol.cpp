@@ -20,20 +20,6 @@ namespace vk {
 
 namespace {
 
-constexpr uint16_t kPecrPort = 5001;
-
-bool IsFirmwareType(int32_t dataType) { return dataType == 8194 || dataType == 8195 || dataType == 8201; }
-
-// Tables whose clearing takes the device a while.
-bool IsSlowClearType(int32_t dataType) {
-  switch (dataType) {
-    case 0: case 12: case 13: case 14: case 28:
-      return true;
-    default:
-      return false;
-  }
-}
-
 void WriteTwoDigitsBCD(uint8_t* p, int value) {
   *p = static_cast<uint8_t>(((value / 10) % 10) << 4 | (value % 10));
 }
@@ -65,9 +51,7 @@ bool TVKSDKHecrProtocol::AcceptReply(const TVKBytes& Reply, TVKDebugList* DebugL
 bool TVKSDKHecrProtocol::BeforeTransferData(TVKSDKUDPClientClass&) {
   const TVKSDKExecParams& p = FExecParams;
   if (IsShelfSystemDevice(p.DeviceRawData)) return true;
-  if (p.DataType == 37 || p.DataType == 38) return true;
-  if (p.DataType == 4101 && p.ProcType == 0 && p.DataID == 0) return true;
-  if (p.DataType == 0 && SysParams().AutoSyncTime)
+  if (HasFlag(p.Row, dtClockFirst) && SysParams().AutoSyncTime)
     SyncTime(p.DeviceRawData.PeerIP, static_cast<uint16_t>(p.DeviceRawData.PeerPort), p.DebugList.get());
   return true;
 }
@@ -95,7 +79,7 @@ void TVKSDKHecrProtocol::TransferData() {
       DoProgress(VKSDK_ERR_UNSUPPORTED, 0, 0);
       return;
     }
-    uint16_t port = (p.DataType == 8195 || p.DataType == 38) ? kPecrPort : p.Port;
+    const uint16_t port = p.Row && p.Row->Port != 0 ? p.Row->Port : p.Port;
     TVKSDKUDPClientClass client(p.Addr, port);
     RefUDPClient = &client;
     struct ClearRef {
@@ -105,10 +89,11 @@ void TVKSDKHecrProtocol::TransferData() {
 
     const TVKSDKSysParams& sp = SysParams();
     int32_t timeOut = sp.SyncTimeOut, tryCount = sp.SyncTryCount;
-    if (IsFirmwareType(p.DataType)) {
+    const TVKTimeOutClass timeOutClass = p.Row ? p.Row->TimeOut : TVKTimeOutClass::Sync;
+    if (timeOutClass == TVKTimeOutClass::Firmware) {
       timeOut = sp.UpdateFirmwareTimeOut;
       tryCount = sp.UpdateFirmwareTryCount;
-    } else if (p.ProcType == 3 && IsSlowClearType(p.DataType)) {
+    } else if (p.ProcType == VKSDK_PROC_DELETE && timeOutClass == TVKTimeOutClass::SlowClear) {
       timeOut = sp.ClearDataTimeOut;
       tryCount = sp.ClearDataTryCount;
     }
@@ -207,7 +192,7 @@ void TVKSDKHecrProtocol::ConvertData() {
     FProcessIndex = 0;
     // The binary input holds raw records whatever OutputFileType says (hex
     // lines are an output form only), so its size always gives the total.
-    if (p.ProcType != 0) {
+    if (p.ProcType != VKSDK_PROC_DOWNLOAD) {
       int64_t size = p.AuxFileStream ? p.AuxFileStream->Size() : 0;
       int32_t count = 0;
       if (size > 0 && len.DataLen > 0) count = static_cast<int32_t>((size + len.DataLen - 1) / len.DataLen);
@@ -228,7 +213,7 @@ void TVKSDKHecrProtocol::RunConvertLoop(TVKSDKHecrCustomItem& item, int32_t pack
     DoProgress(VKSDK_ERR_UNSUPPORTED, 0, 0);
     return;
   }
-  const bool toBinary = p.ProcType == 0;
+  const bool toBinary = p.ProcType == VKSDK_PROC_DOWNLOAD;
   TVKBytes request, block(static_cast<size_t>(packageLen > 0 ? packageLen : 0));
   for (;;) {
     if (Terminated()) {

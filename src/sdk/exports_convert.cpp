@@ -2,6 +2,7 @@
 #include "sdk/guard.h"
 #include "sdk/task_api.h"
 #include "tasks/convert_task.h"
+#include "tasks/data_types.h"
 #include "tasks/task_list.h"
 #include "vemkasdk.h"
 
@@ -18,14 +19,8 @@ VKSDK_TASK Convert(const std::u16string& info, uint32_t protocolType, uint32_t p
                              static_cast<int32_t>(packed >> 8), file, aux, auxCodePage, outputFileType, cb, user);
 }
 
-bool Bin2TxtAccepts(int32_t dataType) {
-  switch (dataType) {
-    case 0: case 12: case 13: case 14: case 16: case 28: case 261:
-      return true;
-    default:
-      return false;
-  }
-}
+// The two one-call conversions take only the tables whose rows name them.
+bool Converts(int32_t dataType, uint32_t flag) { return vk::HasFlag(vk::DataTypeRow(ptHecr, dataType), flag); }
 
 // Runs one conversion to its end and returns its last code (0xFFFFFFFF when
 // it reported none). These two exports may be called without Initialize, so
@@ -79,18 +74,18 @@ VEMKA_API VKSDK_TASK VEMKA_CALL VemkaSDK_ExecConvertTaskA(const char* DeviceInfo
 VEMKA_API uint32_t VEMKA_CALL VemkaSDK_Bin2TxtA(const char* DeviceInfo, uint32_t ProtocolType, int32_t DataType,
                                                 const char* BinFileName, const char* TxtFileName,
                                                 uint32_t OutputFileType) {
-  if (ProtocolType != ptHecr || !Bin2TxtAccepts(DataType)) return VKSDK_ERR_UNSUPPORTED;
+  if (ProtocolType != ptHecr || !Converts(DataType, vk::dtBin2Txt)) return VKSDK_ERR_UNSUPPORTED;
   return Guard(0xFFFFFFFFu, [&] {
-    return RunConversion(DeviceInfo, ProtocolType, 1, DataType, TxtFileName, BinFileName, OutputFileType);
+    return RunConversion(DeviceInfo, ProtocolType, VKSDK_PROC_UPLOAD, DataType, TxtFileName, BinFileName, OutputFileType);
   });
 }
 
 VEMKA_API uint32_t VEMKA_CALL VemkaSDK_Txt2BinA(const char* DeviceInfo, uint32_t ProtocolType, int32_t DataType,
                                                 const char* TxtFileName, const char* BinFileName,
                                                 uint32_t OutputFileType) {
-  if (ProtocolType != ptHecr || DataType != 0) return VKSDK_ERR_UNSUPPORTED;
+  if (ProtocolType != ptHecr || !Converts(DataType, vk::dtTxt2Bin)) return VKSDK_ERR_UNSUPPORTED;
   return Guard(0xFFFFFFFFu, [&] {
-    return RunConversion(DeviceInfo, ProtocolType, 0, DataType, TxtFileName, BinFileName, OutputFileType);
+    return RunConversion(DeviceInfo, ProtocolType, VKSDK_PROC_DOWNLOAD, DataType, TxtFileName, BinFileName, OutputFileType);
   });
 }
 

@@ -85,7 +85,7 @@ VKSDK_TASK ExecConvertTask(std::u16string_view DeviceInfo, uint32_t ProtocolType
   if ((ProtocolType & 0xFF) == ptPecr) return VKSDK_INVALID_TASK;
   // Only the two directions exist; anything else would open the text file
   // and truncate the caller's binary file before failing.
-  if ((ProcType != 0 && ProcType != 1) || AuxFileName.empty()) {
+  if ((ProcType != VKSDK_PROC_DOWNLOAD && ProcType != VKSDK_PROC_UPLOAD) || AuxFileName.empty()) {
     if (OnProgress) OnProgress(VKSDK_ERR_UNSUPPORTED, 0, 0, UserData);
     return VKSDK_INVALID_TASK;
   }

@@ -5,6 +5,7 @@
 #include "runtime/debug_output.h"
 #include "runtime/platform.h"
 #include "runtime/sysparams.h"
+#include "tasks/data_types.h"
 #include "tasks/task_files.h"
 #include "tasks/task_list.h"
 
@@ -15,15 +16,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr uint32_t kVisciiCodePage = 12581258;
-
-bool IsVisciiTextType(int32_t dataType) {
-  switch (dataType) {
-    case 32: case 33: case 34: case 35: case 150: case 152: case 153:
-      return true;
-    default:
-      return false;
-  }
-}
 
 fs::path ToPath(const std::u16string& s) { return fs::path(s); }
 
@@ -87,6 +79,7 @@ TVKSDKCustomProtocol::TVKSDKCustomProtocol(const TVKTaskCreateArgs& a) {
   p.ProcType = a.ProcType;
   p.DataType = a.DataType;
   p.DataID = a.DataID;
+  p.Row = DataTypeRow(a.RawData.ProtocolType, a.DataType);
 
   bool hasSuffix = false;
   SplitFileNameCodePage(a.FileName, p.FileName, p.FileCodePage, hasSuffix);
@@ -94,8 +87,9 @@ TVKSDKCustomProtocol::TVKSDKCustomProtocol(const TVKTaskCreateArgs& a) {
     p.FileCodePage = 0;
     // Uploads from a VISCII scale default to UTF-16 so Vietnamese text
     // survives, except for the tables that carry raw label/log data.
-    if (p.ProcType == 1 && a.RawData.ProtocolType == ptHecr && a.RawData.RawLE32(80) == kVisciiCodePage)
-      p.FileCodePage = IsVisciiTextType(p.DataType) ? 0 : 1200;
+    if (p.ProcType == VKSDK_PROC_UPLOAD && a.RawData.ProtocolType == ptHecr &&
+        a.RawData.RawLE32(80) == kVisciiCodePage)
+      p.FileCodePage = HasFlag(p.Row, dtDeviceTextCodePage) ? 0 : 1200;
   }
   uint32_t auxCp = 0;
   bool auxSuffix = false;
@@ -204,32 +198,26 @@ void TVKSDKCustomProtocol::WriteDebug(std::string_view line) {
 
 bool TVKSDKCustomProtocol::NeedsInputFile() const {
   const TVKSDKExecParams& p = FExecParams;
-  if (p.ProcType == 3 && (p.FileName == u"*" || (p.DataType >= 4096 && p.DataType <= 8191))) return false;
-  if (p.ProcType == 6) return false;
-  switch (p.DataType) {
-    case 37: case 38: case 54: case 56: case 64: case 148: case 151: case 8193:
-      return false;
-    default:
-      return true;
-  }
+  return vk::NeedsInputFile(p.Row, p.ProcType, p.FileName == u"*");
 }
 
 bool TVKSDKCustomProtocol::WritesFileHeader() const {
-  return !(FExecParams.ProcType == 1 && (FExecParams.DataType == 150 || FExecParams.DataType == 151));
+  return !(FExecParams.ProcType == VKSDK_PROC_UPLOAD && HasFlag(FExecParams.Row, dtRawUpload));
 }
 
 void TVKSDKCustomProtocol::Execute() {
   TVKSDKExecParams& p = FExecParams;
   // A name that is not well-formed text can be neither read nor created.
-  const bool usesFiles = p.ProcType == 1 || p.ProcType == 4 || (p.ProcType <= 3 && NeedsInputFile());
+  const bool usesFiles = p.ProcType == VKSDK_PROC_UPLOAD || p.ProcType == VKSDK_PROC_LIST ||
+                         (p.ProcType <= VKSDK_PROC_DELETE && NeedsInputFile());
   if (usesFiles && (!IsWellFormedName(p.FileName) || !IsWellFormedName(p.AuxFileName))) {
     FailTask(VKSDK_ERR_OPEN_FILE);
     WriteDebug("Invalid FileName!");
     return;
   }
   switch (p.ProcType) {
-    case 1:
-    case 4: {
+    case VKSDK_PROC_UPLOAD:
+    case VKSDK_PROC_LIST: {
       // A conversion whose output is its own input would wipe the input
       // before reading it.
       if (SameFile(p.FileName, p.AuxFileName)) {
@@ -255,9 +243,9 @@ void TVKSDKCustomProtocol::Execute() {
       if (WritesFileHeader()) WriteFileBom(*p.FileStream, p.FileCodePage);
       return;
     }
-    case 0:
-    case 2:
-    case 3: {
+    case VKSDK_PROC_DOWNLOAD:
+    case VKSDK_PROC_DOWNLOAD_TSECR:
+    case VKSDK_PROC_DELETE: {
       if (!NeedsInputFile()) return;
       uint32_t bom = DetectFileBom(ToPath(p.FileName));
       if (bom != 0) p.FileCodePage = bom;
@@ -338,7 +326,8 @@ void TVKSDKCustomProtocol::DoProgress(uint32_t ErrorCode, uint32_t Index, uint32
     // A task has only succeeded when every byte of its output reached the
     // file: a write that failed on the way (a full disk) makes it 269.
     if (ErrorCode == VKSDK_OK) {
-      TVKFileStream* out = (p.ProcType == 1 || p.ProcType == 4) ? p.FileStream.get() : p.AuxFileStream.get();
+      TVKFileStream* out = (p.ProcType == VKSDK_PROC_UPLOAD || p.ProcType == VKSDK_PROC_LIST) ? p.FileStream.get()
+                                                                                             : p.AuxFileStream.get();
       if (out && (!out->Flush() || out->Failed())) {
         WriteDebug("The output file could not be written.");
         ErrorCode = VKSDK_ERR_CREATE_FILE;
@@ -349,7 +338,7 @@ void TVKSDKCustomProtocol::DoProgress(uint32_t ErrorCode, uint32_t Index, uint32
     p.AuxFileStream.reset();
     ErrorCode = SettleOutputFile(ErrorCode);
     // A conversion that failed produced no text, so there is nothing to copy.
-    if (p.ProcType == 1 && (!p.isConvert || ErrorCode == VKSDK_OK)) CopyUploadFileToDebugDir(*this);
+    if (p.ProcType == VKSDK_PROC_UPLOAD && (!p.isConvert || ErrorCode == VKSDK_OK)) CopyUploadFileToDebugDir(*this);
   }
   WriteProgressLog(ErrorCode, Index, Total);
   if (p.OnProgress) p.OnProgress(ErrorCode, Index, Total, p.UserData);

@@ -15,6 +15,7 @@
 #include "runtime/file_stream.h"
 #include "runtime/sync.h"
 #include "runtime/types.h"
+#include "tasks/data_types.h"
 #include "tasks/device_raw_data.h"
 #include "vemkasdk.h"
 
@@ -27,6 +28,8 @@ struct TVKSDKExecParams {
   uint8_t ProcType = 0;
   int32_t DataType = 0;
   int32_t DataID = 0;
+  // The data type's row in the task's family (null: a type the family lacks).
+  const TVKDataTypeRow* Row = nullptr;
   std::u16string FileName;   // without the "?codepage" suffix
   uint32_t FileCodePage = 0;
   std::u16string AuxFileName;

@@ -4,6 +4,7 @@
 
 #include "runtime/debug_list.h"
 #include "runtime/sysparams.h"
+#include "tasks/data_types.h"
 #include "tasks/discovery.h"
 #include "tasks/protocol_registry.h"
 #include "tasks/task_files.h"
@@ -25,12 +26,6 @@ bool IsSegmentAddress(std::u16string_view addr) {
       last = i + 1;
     }
   return dots == 3 && addr.substr(last) == u"255";
-}
-
-bool InList(int32_t v, std::initializer_list<int32_t> list) {
-  for (int32_t x : list)
-    if (x == v) return true;
-  return false;
 }
 
 // A second question during detection; an empty answer keeps the first one,
@@ -87,13 +82,13 @@ VKSDK_TASK ExecTask(std::u16string_view Addr, uint16_t Port, uint8_t ProtocolTyp
     return VKSDK_INVALID_TASK;
   }
 
-  // Tables that only a Hecr (or, for 8451, a Pecr) device has: no detection.
-  if (DataType == 37 || DataType == 38 || DataType == 8451) {
-    const bool pecr = DataType == 8451;
+  // Tables that only one family has go to that family without detection,
+  // on its usual port.
+  if (const TVKDataTypeRow* row = AnyDataTypeRow(DataType); HasFlag(row, dtNoDetection)) {
     TVKSDKDeviceRawData raw;
     raw.PeerIP = IPAddressToInteger(Addr);
-    raw.PeerPort = pecr ? 5001 : 5002;
-    raw.ProtocolType = pecr ? ptPecr : ptHecr;
+    raw.PeerPort = row->Family == ptPecr ? 5001 : 5002;
+    raw.ProtocolType = row->Family;
     return CreateTask(*ProtocolClassOf(raw.ProtocolType), raw, nullptr, Addr, static_cast<uint16_t>(raw.PeerPort),
                       ProcType, DataType, DataID, FileName, OnProgress, UserData);
   }
@@ -110,7 +105,8 @@ VKSDK_TASK ExecTask(std::u16string_view Addr, uint16_t Port, uint8_t ProtocolTyp
   }
 
   if (raw.ProtocolType == ptHecr && !IsShelfSystemDevice(raw)) {
-    if (raw.Raw[210] == 1 && !InList(DataType, {0, 3, 32, 33, 34, 35, 115, 4101}))
+    const TVKDataTypeRow* row = DataTypeRow(ptHecr, DataType);
+    if (raw.Raw[210] == 1 && !HasFlag(row, dtNoTSecrRequery))
       Requery(raw, Addr, Port, ptTSecr, lines);
     if (raw.ProtocolType == ptHecr) {
       TVKSDKDeviceInfo info = DeviceRawDataToInfo(raw);
@@ -118,7 +114,7 @@ VKSDK_TASK ExecTask(std::u16string_view Addr, uint16_t Port, uint8_t ProtocolTyp
           (info.Version <= 24983 && info.DefaultProtocol == 0 &&
            !isM3Mode(IntegerToIPAddress(info.Addr), static_cast<uint16_t>(info.Port), &lines)) ||
           info.DefaultProtocol == 0x2A;
-      if (prefersPecr && !InList(DataType, {8194, 8195, 150, 263}) && !(DataType == 151 && DataID == 1))
+      if (prefersPecr && !HasFlag(row, dtNoPecrRequery) && !(HasFlag(row, dtNoPecrRequeryById) && DataID == 1))
         Requery(raw, Addr, Port, ptPecr, lines);
     }
   }

@@ -50,7 +50,7 @@ TEST(SysData, SetWritesTheFieldOrRefusesWhatDoesNotFit) {
       {"BINLE four", &TVKSysData::SetBINLE, u"$01020304", {0x04, 0x03, 0x02, 0x01}, true},
       {"PecrBIN 258", &TVKSysData::SetPecrBIN, u"258", {0x02, 0x01}, true},
   };
-  TVKCodecContext ctx{65001, nullptr};
+  TVKCodecContext ctx{65001};
   for (const auto& c : cases) {
     TVKBytes field(c.want.size(), E);
     EXPECT_EQ(c.set(ctx, c.text, field.data(), static_cast<int32_t>(field.size())), c.ok) << c.name;
@@ -82,7 +82,7 @@ TEST(SysData, GetReadsTheField) {
       {"ASC blanks", &TVKSysData::GetASC, {0x20, 0x41, 0x20, 0x42, 0x0D, 0x00}, u"A B"},
       {"Text", &TVKSysData::GetText, {0x41, 0x0D, 0x0A, 0x09, 0x42, 0x00}, u"A{$0D}{$0A}{$09}B"},
   };
-  TVKCodecContext ctx{65001, nullptr};
+  TVKCodecContext ctx{65001};
   for (const auto& c : cases)
     EXPECT_EQ(c.get(ctx, c.bytes.data(), static_cast<int32_t>(c.bytes.size())), c.want) << c.name;
 }
@@ -102,13 +102,13 @@ TEST(SysData, AscCutsAtWholeCharactersAndZeroFills) {
   };
   for (const auto& c : cases) {
     TVKBytes field(5, 0xEE);
-    EXPECT_TRUE(TVKSysData::SetASC({c.cp, nullptr}, c.text, field.data(), 5));
+    EXPECT_TRUE(TVKSysData::SetASC({c.cp}, c.text, field.data(), 5));
     EXPECT_EQ(field, c.want) << c.cp;
   }
 }
 
 TEST(SysData, TextUnescapesOnSetAndEscapesOnGet) {
-  TVKCodecContext ctx{65001, nullptr};
+  TVKCodecContext ctx{65001};
   TVKBytes field(8, 0);
   ASSERT_TRUE(TVKSysData::SetText(ctx, u"A{$0D}{$0A}B", field.data(), 8));
   EXPECT_EQ(field, (TVKBytes{'A', 0x0D, 0x0A, 'B', 0, 0, 0, 0}));
@@ -134,7 +134,7 @@ TEST(SysData, EveryCodecRoundTrips) {
       {&TVKSysData::SetASC, &TVKSysData::GetASC, 6, u"Ṭest中"},
       {&TVKSysData::SetText, &TVKSysData::GetText, 12, u"a\r\nb\tc"},
   };
-  TVKCodecContext ctx{65001, nullptr};
+  TVKCodecContext ctx{65001};
   for (const auto& p : pairs) {
     TVKBytes a(p.size, 0), b(p.size, 0);
     ASSERT_TRUE(p.set(ctx, p.text, a.data(), p.size));

@@ -44,31 +44,31 @@ static_assert(FieldsFit(kFields, 4, 12));
 TEST(TableOps, GenerateSizesRecordsFromTheFurthestPlace) {
   TVKStringsDynArray t{{u"name", u"group", u"id", u"unknown"}, {u"Tea", u"1234", u"42", u"x"}, {u"Cup"}};
   int32_t failed = -1;
-  TVKBytesDynArray recs = GenerateDataDynArray(t, kFields, 4, {65001, nullptr}, failed);
+  TVKBytesDynArray recs = GenerateDataDynArray(t, kFields, 4, {65001}, failed);
   EXPECT_EQ(failed, 0);
   ASSERT_EQ(recs.size(), 2u);
   EXPECT_EQ(recs[0], (TVKBytes{0xA5, 0x00, 0x42, 0x34, 'T', 'e', 'a', 0, 0, 0, 0, 0x12}));
   // A short row supplies empty cells.
   EXPECT_EQ(recs[1], (TVKBytes{0xA5, 0x00, 0x00, 0x00, 'C', 'u', 'p', 0, 0, 0, 0, 0x00}));
-  EXPECT_EQ(RecordToText(recs[0], kFields, 4, {65001, nullptr}), u"42\t1234\tTea");
+  EXPECT_EQ(RecordToText(recs[0], kFields, 4, {65001}), u"42\t1234\tTea");
 }
 
 TEST(TableOps, GenerateReportsTheRowThatCannotBeEncoded) {
   TVKStringsDynArray t{{u"ID"}, {u"1"}, {u"12345"}, {u"2"}};
   int32_t failed = 0;
-  EXPECT_TRUE(GenerateDataDynArray(t, kFields, 4, {65001, nullptr}, failed).empty());
+  EXPECT_TRUE(GenerateDataDynArray(t, kFields, 4, {65001}, failed).empty());
   EXPECT_EQ(failed, 2);
 }
 
 TEST(TableOps, GenerateWithoutMatchingColumnsKeepsDefaults) {
   int32_t failed = 0;
   TVKBytesDynArray recs =
-      GenerateDataDynArray(TVKStringsDynArray{{u"Foo"}, {u"1"}}, kFields, 4, {65001, nullptr}, failed);
+      GenerateDataDynArray(TVKStringsDynArray{{u"Foo"}, {u"1"}}, kFields, 4, {65001}, failed);
   ASSERT_EQ(recs.size(), 1u);
   TVKBytes want(12, 0);
   want[0] = 0xA5;
   EXPECT_EQ(recs[0], want);
-  EXPECT_TRUE(GenerateDataDynArray(TVKStringsDynArray{{u"ID"}}, kFields, 4, {65001, nullptr}, failed).empty());
+  EXPECT_TRUE(GenerateDataDynArray(TVKStringsDynArray{{u"ID"}}, kFields, 4, {65001}, failed).empty());
   EXPECT_EQ(failed, 0);
 }
 
@@ -128,7 +128,7 @@ TEST(TableOps, RecordToTextHandlesShortDataAndOffsets) {
       FieldInfo(u"D", 8, nullptr, &TVKSysData::GetBIN, 1),
   };
   TVKBytes data{0xFF, 0x00, 0x01, 0x02, 'X', 'Y', 'Z'};
-  TVKCodecContext ctx{65001, nullptr};
+  TVKCodecContext ctx{65001};
   // B is cut by the end of the data; D lies beyond it; C has no export.
   EXPECT_EQ(RecordToText(data.data(), 5, fields, 6, ctx), u"65280\tX\t\tab\t");
   // Second record of a package.

@@ -11,6 +11,7 @@
 
 #include "data/sysdata.h"
 #include "hecr/hecr_item.h"
+#include "hecr/hecr_table_item.h"
 #include "hecr/hecr_protocol.h"
 #include "sim/sim_wire.h"
 #include "support/sdk_loader.h"
@@ -29,28 +30,8 @@ constexpr vk::TVKSDKRAMFieldInfo kFields[] = {
 constexpr vk::TVKSDKRAMDefineInfo kDef{kFields, 3, 10, 30, u"ID", 5};
 constexpr uint16_t kDown = 0x9823, kUp = 0x6022, kDel = 0x9824;
 
-class TableItem : public vk::TVKSDKHecrCustomItem {
- public:
-  using TVKSDKHecrCustomItem::TVKSDKHecrCustomItem;
-  void DefineFields() override { FFields.assign(std::begin(kFields), std::end(kFields)); }
-  void Create() override {
-    TVKSDKHecrCustomItem::Create();
-    if (Params().ProcType == 0) PrepareWholeTable(kDef, 1, kDef.MaxCount, false);
-    if (Params().ProcType == 1) {
-      WriteUploadHeader();
-      FTotal = kDef.MaxCount;
-    }
-    if (Params().ProcType == 3) FTotal = 1;
-  }
-  bool GetDownSendData(int32_t i, vk::TVKBytes& d) override { return WholeTableDownSend(i, d, kDown); }
-  TVKSDKHecrRecvCheck SetDownRecvData(int32_t i, const vk::TVKBytes& d) override { return WholeTableDownRecv(i, d); }
-  bool GetUpSendData(int32_t i, vk::TVKBytes& d) override { return UploadSend(i, d, kUp, false); }
-  TVKSDKHecrRecvCheck SetUpRecvData(int32_t i, const vk::TVKBytes& d) override {
-    return WholeTableUpRecv(i, d, kUp, kDef.SingleDataLen);
-  }
-  bool GetDelSendData(int32_t i, vk::TVKBytes& d) override { return DeleteSend(i, d, kDel); }
-  TVKSDKHecrRecvCheck SetDelRecvData(int32_t i, const vk::TVKBytes& d) override { return DeleteRecv(i, d, false); }
-};
+// The commands of the test's table, as a data-type row gives them.
+constexpr vk::TVKDataTypeRow kRow{ptHecr, 1, "TableItem", "TableItem", {kDown, kUp, kDel}};
 
 struct Call {
   uint32_t code, index, total;
@@ -78,8 +59,9 @@ struct Harness {
     a.UserData = this;
     task = std::make_unique<vk::TVKSDKHecrProtocol>(a);
     auto& p = *task->GetPExecParams();
+    p.Row = &kRow;
     if (!file.empty()) p.FileStream = forWriting ? vk::TVKFileStream::Create(file) : vk::TVKFileStream::OpenRead(file);
-    item = vk::MakeHecrItem<TableItem>(task.get());
+    item = vk::MakeHecrItem<vk::TVKSDKHecrTableItem>(task.get(), kDef);
   }
 };
 

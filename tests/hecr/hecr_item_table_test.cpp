@@ -6,6 +6,7 @@
 #include <string>
 
 #include "hecr/hecr_item_table.h"
+#include "tasks/data_types.h"
 
 namespace {
 
@@ -15,10 +16,9 @@ TEST(HecrItemTable, EveryDataTypeHasExactlyOneRow) {
                                52,  53,  54,  55,  56,  57,  64,  65,  66,  70,  112, 113, 114,  115,  148,  149,
                                150, 151, 152, 153, 261, 263, 264, 265, 266, 288, 289, 290, 4101, 8193, 8194, 8195,
                                8196, 8197, 8198, 8199, 8200, 8201};
-  size_t count = 0;
-  const vk::TVKSDKHecrItemClass* rows = vk::HecrItemClasses(count);
   std::set<int> seen;
-  for (size_t i = 0; i < count; ++i) EXPECT_TRUE(seen.insert(rows[i].DataType).second) << rows[i].DataType;
+  for (const auto& row : vk::DataTypeRows())
+    if (row.Family == ptHecr) EXPECT_TRUE(seen.insert(row.DataType).second) << row.DataType;
   EXPECT_EQ(seen, known);
 
   for (int type : known) {

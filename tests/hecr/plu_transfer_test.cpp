@@ -482,7 +482,7 @@ TEST(HecrPlu, UnsupportedOperationsEndWith261) {
   struct Case {
     uint32_t procType;
     int32_t dataType;
-  } cases[] = {{4, 0}, {5, 0}, {0, 1}, {0, 9999}};
+  } cases[] = {{4, 0}, {5, 0}, {0, 4}, {0, 9999}};
   for (const auto& c : cases) {
     scale.Device().Log().Clear();
     EXPECT_EQ(Exec(sdk, scale, c.procType, 0, c.dataType, Path16(file)), 261u) << c.procType << " " << c.dataType;

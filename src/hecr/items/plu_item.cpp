@@ -1,7 +1,7 @@
 #include "hecr/items/plu_item.h"
 
 #include <algorithm>
-#include <cassert>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -24,8 +24,6 @@ using Item = TVKSDKHecrPLUItem;
 
 // Places in the field table of the columns the item looks at itself.
 constexpr int32_t kIdField = 0, kName1Field = 4, kUnitField = 11, kPriceField = 12;
-
-Item& ItemOf(const TVKCodecContext& Ctx) { return *static_cast<Item*>(Ctx.Item); }
 
 std::u16string_view Trimmed(std::u16string_view s) {
   while (!s.empty() && s.front() <= u' ') s.remove_prefix(1);
@@ -55,26 +53,26 @@ std::u16string ExportScaledBCD(const uint8_t* p, int32_t n, int64_t multiple) {
 }
 
 bool ImportPrice(const TVKCodecContext& c, std::u16string_view s, uint8_t* p, int32_t n) {
-  return ImportScaledBCD(s, ItemOf(c).FUnitPriceMultiple, p, n);
+  return ImportScaledBCD(s, c.PriceMultiple, p, n);
 }
 std::u16string ExportPrice(const TVKCodecContext& c, const uint8_t* p, int32_t n) {
-  return ExportScaledBCD(p, n, ItemOf(c).FUnitPriceMultiple);
+  return ExportScaledBCD(p, n, c.PriceMultiple);
 }
 bool ImportBinPrice(const TVKCodecContext& c, std::u16string_view s, uint8_t* p, int32_t n) {
   int64_t v = 0;
-  if (!ScaleDecimal(s, ItemOf(c).FUnitPriceMultiple, v)) return false;
+  if (!ScaleDecimal(s, c.PriceMultiple, v)) return false;
   return TVKSysData::WriteBINValue(v, p, n);
 }
 std::u16string ExportBinPrice(const TVKCodecContext& c, const uint8_t* p, int32_t n) {
   int64_t v = 0;
   if (!TVKSysData::ReadBINValue(p, n, v)) return {};
-  return FormatScaled(v, ItemOf(c).FUnitPriceMultiple);
+  return FormatScaled(v, c.PriceMultiple);
 }
 bool ImportWeight(const TVKCodecContext& c, std::u16string_view s, uint8_t* p, int32_t n) {
-  return ImportScaledBCD(s, ItemOf(c).FWeightRatio, p, n);
+  return ImportScaledBCD(s, c.RowWeightMultiple, p, n);
 }
 std::u16string ExportWeight(const TVKCodecContext& c, const uint8_t* p, int32_t n) {
-  return ExportScaledBCD(p, n, ItemOf(c).FWeightRatio);
+  return ExportScaledBCD(p, n, c.RowWeightMultiple);
 }
 bool ImportTax(const TVKCodecContext&, std::u16string_view s, uint8_t* p, int32_t n) {
   return ImportScaledBCD(s, 100, p, n);
@@ -84,8 +82,7 @@ std::u16string ExportTax(const TVKCodecContext&, const uint8_t* p, int32_t n) { 
 // ---- UnitID: on upload its value sets the divisor of the weights after it ----
 std::u16string ExportUnit(const TVKCodecContext& c, const uint8_t* p, int32_t n) {
   std::u16string s = TVKSysData::GetBIN(c, p, n);
-  Item& item = ItemOf(c);
-  item.FWeightRatio = item.RowWeightRatio(s);
+  c.RowWeightMultiple = Item::RowWeightRatio(c, s);
   return s;
 }
 
@@ -166,13 +163,15 @@ bool ImportPlainText(const TVKCodecContext& c, std::u16string_view s, uint8_t* p
 }
 
 // ---- Name1, and the speed code taken from it on Chinese-market scales ----
+bool SpeedCodeFromName(const TVKCodecContext& c) { return c.Country == 10; }
+
 bool ImportName1(const TVKCodecContext& c, std::u16string_view cell, uint8_t* p, int32_t n, uint8_t* p1,
                  int32_t n1) {
   std::u16string decoded;
   std::u16string_view s = cell;
   if (cell.find(u"{$") != std::u16string_view::npos) s = decoded = DecodeCellEscapes(cell);
   if (!TVKSysData::SetASC(c, s, p, n)) return false;
-  if (!ItemOf(c).FSpeedCodeFromName) return true;
+  if (!SpeedCodeFromName(c)) return true;
   for (int32_t i = 0; i < n1; ++i)
     if (p1[i] != 0) return true;
   return TVKSysData::SetASC(c, PinyinInitials(s), p1, n1);
@@ -180,7 +179,7 @@ bool ImportName1(const TVKCodecContext& c, std::u16string_view cell, uint8_t* p,
 bool ImportName1Text(const TVKCodecContext& c, std::u16string_view s, uint8_t* p, int32_t n, uint8_t* p1,
                      int32_t n1) {
   if (!TVKSysData::SetText(c, s, p, n)) return false;
-  if (!ItemOf(c).FSpeedCodeFromName) return true;
+  if (!SpeedCodeFromName(c)) return true;
   for (int32_t i = 0; i < n1; ++i)
     if (p1[i] != 0) return true;
   return TVKSysData::SetASC(c, PinyinInitials(s), p1, n1);
@@ -208,48 +207,26 @@ bool ImportBarcode1(const TVKCodecContext& c, std::u16string_view s, uint8_t* p,
   return TVKSysData::SetBIN(c, s, p, n);
 }
 
+// A flag column: the cell, or the value the INI forces into every record.
 template <std::u16string TVKSDKSysParams::*Param>
-bool ImportForced(const TVKCodecContext& c, std::u16string_view, uint8_t* p, int32_t n) {
-  return TVKSysData::SetBIN(c, SysParams().*Param, p, n);
+bool ImportFlag(const TVKCodecContext& c, std::u16string_view s, uint8_t* p, int32_t n) {
+  const std::u16string& forced = SysParams().*Param;
+  return TVKSysData::SetBIN(c, forced.empty() ? s : std::u16string_view(forced), p, n);
 }
 
 constexpr auto BIN = &TVKSysData::SetBIN;
 constexpr auto GBIN = &TVKSysData::GetBIN;
 constexpr auto BCD = &TVKSysData::SetBCD;
 constexpr auto GBCD = &TVKSysData::GetBCD;
+using S = TVKSDKSysParams;
 
-// A flag column: the plain codec, or the forced value when the INI sets one.
-template <std::u16string TVKSDKSysParams::*Param>
-TVKSDKRAMFieldInfo FlagField(std::u16string_view name, int32_t offset) {
-  bool forced = !(SysParams().*Param).empty();
-  return FieldInfo(name, offset, forced ? &ImportForced<Param> : BIN, GBIN, 1);
-}
+constexpr size_t kPluFieldCount = 65;
+using PluFields = std::array<TVKSDKRAMFieldInfo, kPluFieldCount>;
 
-}  // namespace
-
-int32_t TVKSDKHecrPLUItem::WeightRatioOfUnit(int32_t UnitID) {
-  switch (UnitID) {
-    case 4: case 6: case 10: case 12:
-      return 1000;
-    case 5: case 11:
-      return 10;
-    default:
-      return 1;
-  }
-}
-
-int32_t TVKSDKHecrPLUItem::RowWeightRatio(std::u16string_view UnitText) const {
-  if (FWeightMultiple != 1) return FWeightMultiple;
-  return FWeightUseg ? 1 : WeightRatioOfUnit(StrToIntDef(UnitText, 0));
-}
-
-void TVKSDKHecrPLUItem::DefineFields() {
-  const TVKSDKSysParams& sp = SysParams();
-  const TVKSDKDeviceRawData& raw = Params().DeviceRawData;
-  const bool lf8 = raw.Raw[147] == 8;
-  const bool expand = sp.ExpandName1;
-  using S = TVKSDKSysParams;
-  FFields = {
+// The record layout; lf8: 4-byte IDs at 239, expand: an 80-byte Name1 that
+// takes Name2's bytes.
+constexpr PluFields MakePluFields(bool lf8, bool expand) {
+  return {{
       lf8 ? FieldInfo(u"ID", 239, &ImportId, GBCD, 4) : FieldInfo(u"ID", 0, &ImportId, GBCD, 3),
       FieldInfo(u"DepartmentID", 3, BCD, GBCD, 1),
       FieldInfo(u"GroupID", 4, nullptr, nullptr, 1, &ImportGroup, &ExportGroup, 243, 1),
@@ -274,14 +251,14 @@ void TVKSDKHecrPLUItem::DefineFields() {
       FieldInfo(u"Text3ID", 154, BIN, GBIN, 1),
       FieldInfo(u"Text4ID", 155, BIN, GBIN, 1),
       FieldInfo(u"DiscountID", 156, BIN, GBIN, 1),
-      FlagField<&S::ForceFlag1>(u"Flag1", 157),
-      FlagField<&S::ForceFlag2>(u"Flag2", 158),
+      FieldInfo(u"Flag1", 157, &ImportFlag<&S::ForceFlag1>, GBIN, 1),
+      FieldInfo(u"Flag2", 158, &ImportFlag<&S::ForceFlag2>, GBIN, 1),
       FieldInfo(u"TareID", 159, BIN, GBIN, 1),
       FieldInfo(u"ICEValue", 160, BIN, GBIN, 1),
       FieldInfo(u"ProducedDate", 161, &ImportDate, &ExportDate, 6),
       FieldInfo(u"PackageDays", 167, BIN, GBIN, 2),
       FieldInfo(u"PackageHours", 169, BIN, GBIN, 1),
-      FlagField<&S::ForceFlag3>(u"Flag3", 170),
+      FieldInfo(u"Flag3", 170, &ImportFlag<&S::ForceFlag3>, GBIN, 1),
       FieldInfo(kNilFieldName, 171, nullptr, nullptr, 2),
       FieldInfo(kNilFieldName, 173, nullptr, nullptr, 2),
       FieldInfo(u"OriginID", 175, BIN, GBIN, 2),
@@ -301,10 +278,10 @@ void TVKSDKHecrPLUItem::DefineFields() {
       FieldInfo(u"LimitPrice", 197, &ImportBinPrice, &ExportBinPrice, 4),
       FieldInfo(u"TraceabilityCode", 201, BCD, GBCD, 3),
       FieldInfo(u"PackagePrice", 204, &ImportPrice, &ExportPrice, 4),
-      FlagField<&S::ForceProducedDateRule>(u"ProducedDateRule", 208),
-      FlagField<&S::ForcePackageDateFrom>(u"PackageDateFrom", 209),
-      FlagField<&S::ForceFreshnessDateFrom>(u"FreshnessDateFrom", 210),
-      FlagField<&S::ForceValidDateFrom>(u"ValidDateFrom", 211),
+      FieldInfo(u"ProducedDateRule", 208, &ImportFlag<&S::ForceProducedDateRule>, GBIN, 1),
+      FieldInfo(u"PackageDateFrom", 209, &ImportFlag<&S::ForcePackageDateFrom>, GBIN, 1),
+      FieldInfo(u"FreshnessDateFrom", 210, &ImportFlag<&S::ForceFreshnessDateFrom>, GBIN, 1),
+      FieldInfo(u"ValidDateFrom", 211, &ImportFlag<&S::ForceValidDateFrom>, GBIN, 1),
       FieldInfo(u"DiscountBeginTime", 212, &ImportDate, &ExportDate, 6),
       FieldInfo(u"DiscountEndTime", 218, &ImportDate, &ExportDate, 6),
       FieldInfo(u"DiscountPrice", 224, &ImportPrice, &ExportPrice, 6),
@@ -317,118 +294,108 @@ void TVKSDKHecrPLUItem::DefineFields() {
       FieldInfo(u"MemberPrice", 270, &ImportPrice, &ExportPrice, 6),
       FieldInfo(u"minPackageWeight", 283, &ImportWeight, &ExportWeight, 4),
       FieldInfo(u"maxPackageWeight", 287, &ImportWeight, &ExportWeight, 4),
-  };
-  assert(FFields.size() == 65 && FFields[kName1Field].ImportName == u"Name1" &&
-         FFields[kUnitField].ImportName == u"UnitID" && FFields[kPriceField].ImportName == u"Price" &&
-         FieldsFit(FFields.data(), static_cast<int32_t>(FFields.size()), kRecordSize));
+  }};
+}
+
+constexpr PluFields kPlu[2][2] = {{MakePluFields(false, false), MakePluFields(false, true)},
+                                  {MakePluFields(true, false), MakePluFields(true, true)}};
+
+constexpr TVKSDKRAMDefineInfo PluDefine(const PluFields& f) {
+  TVKSDKRAMDefineInfo d{};
+  d.FieldInfoDynArray = f.data();
+  d.FieldCount = static_cast<int32_t>(f.size());
+  d.SingleDataLen = Item::kRecordSize;
+  d.PackageLen = Item::kRecordSize;
+  d.OrderFieldName = u"ID";
+  d.CounterOffset = 0;
+  return d;
+}
+constexpr TVKSDKRAMDefineInfo kPluDefs[2][2] = {{PluDefine(kPlu[0][0]), PluDefine(kPlu[0][1])},
+                                                {PluDefine(kPlu[1][0]), PluDefine(kPlu[1][1])}};
+
+constexpr bool PluLayoutsFit() {
+  for (const auto& row : kPluDefs)
+    for (const auto& d : row) {
+      if (!DefineFits(d)) return false;
+      const auto f = d.Fields();
+      if (f[kIdField].ImportName != u"ID" || f[kName1Field].ImportName != u"Name1" ||
+          f[kUnitField].ImportName != u"UnitID" || f[kPriceField].ImportName != u"Price")
+        return false;
+    }
+  return true;
+}
+static_assert(PluLayoutsFit(), "a PLU layout does not fit its record or moved a column the item reads");
+
+}  // namespace
+
+TVKSDKHecrPLUItem::TVKSDKHecrPLUItem(TVKSDKHecrProtocol* HecrProtocol)
+    : TVKSDKHecrStreamItem(HecrProtocol, kPluDefs[0][0]) {}
+
+const TVKSDKRAMDefineInfo& TVKSDKHecrPLUItem::Layout(bool LFCodeLen8, bool ExpandName1) {
+  return kPluDefs[LFCodeLen8 ? 1 : 0][ExpandName1 ? 1 : 0];
+}
+
+int32_t TVKSDKHecrPLUItem::WeightRatioOfUnit(int32_t UnitID) {
+  switch (UnitID) {
+    case 4: case 6: case 10: case 12:
+      return 1000;
+    case 5: case 11:
+      return 10;
+    default:
+      return 1;
+  }
+}
+
+int32_t TVKSDKHecrPLUItem::RowWeightRatio(const TVKCodecContext& Ctx, std::u16string_view UnitText) {
+  if (Ctx.NamedWeightMultiple != 1) return Ctx.NamedWeightMultiple;
+  return Ctx.WeightUseg ? 1 : WeightRatioOfUnit(StrToIntDef(UnitText, 0));
+}
+
+void TVKSDKHecrPLUItem::DefineFields() {
+  const TVKSDKDeviceRawData& raw = Params().DeviceRawData;
+  FDef = &Layout(raw.Raw[147] == 8, SysParams().ExpandName1);
+  FFields = FDef->Fields();
 }
 
 void TVKSDKHecrPLUItem::Create() {
-  TVKSDKHecrCustomItem::Create();
+  TVKSDKHecrStreamItem::Create();
   TVKSDKExecParams& p = Params();
   const TVKSDKSysParams& sp = SysParams();
-  const TVKSDKDeviceRawData& raw = p.DeviceRawData;
-  FCodePage = DeviceCodePage();
-  FSpeedCodeFromName = raw.Raw[25] == 10;
-  FWeightUseg = sp.WeightUseg;
-  FMaxId = raw.Raw[147] == 8 ? 99999999u : 999999u;
-  if (p.ProcType == 0 || p.ProcType == 1) {
-    int exponent = std::min<int>(raw.Raw[30], 9);
-    FUnitPriceMultiple = 1;
-    for (int i = 0; i < exponent; ++i) FUnitPriceMultiple *= 10;
-    // A conversion's parameters may name how the binary file holds weights
-    // (raw byte 32); a scale's own value of that byte is not used for PLUs.
-    if (p.isConvert) {
-      FWeightMultiple = 1;
-      for (int i = 0; i < std::min<int>(raw.Raw[32], 9); ++i) FWeightMultiple *= 10;
+  FCtx.WeightUseg = sp.WeightUseg;
+  FMaxId = FCtx.LFCodeLen == 8 ? 99999999u : 999999u;
+  // A conversion's parameters may name how the binary file holds weights; a
+  // scale's own weight decimals are not used for PLUs.
+  FCtx.NamedWeightMultiple = p.isConvert ? FCtx.WeightMultiple : 1;
+  FCtx.RowWeightMultiple = RowWeightRatio(FCtx, u"");
+  if (p.ProcType != VKSDK_PROC_DOWNLOAD) return;
+  // The template every record starts from. A Force value the byte cannot
+  // hold fails the whole task before anything is sent (isHandled reports
+  // it), whether or not the file has the column: the first such key is
+  // remembered.
+  auto put = [&](const char* key, const std::u16string& forced, int32_t offset, uint8_t fallback, bool hasFallback) {
+    if (!forced.empty()) {
+      if (!TVKSysData::SetBIN(FCtx, forced, &FTemplate[static_cast<size_t>(offset)], 1) && FBadForce.empty())
+        FBadForce = Widen(key) + u"=" + forced;
+    } else if (hasFallback) {
+      FTemplate[static_cast<size_t>(offset)] = fallback;
     }
-    FWeightRatio = RowWeightRatio(u"");
-  }
-  switch (p.ProcType) {
-    case 0: {
-      n_CMD = kDownCmd;
-      IndexStreamingFile();
-      // The template every record starts from.
-      FDefData.assign(kRecordSize, 0);
-      TVKCodecContext ctx{FCodePage, this};
-      // A Force value the byte cannot hold fails the whole task before
-      // anything is sent (isHandled reports it), whether or not the file
-      // has the column: the first such key is remembered.
-      auto put = [&](const char* key, const std::u16string& forced, int32_t offset, uint8_t fallback,
-                     bool hasFallback) {
-        if (!forced.empty()) {
-          if (!TVKSysData::SetBIN(ctx, forced, &FDefData[static_cast<size_t>(offset)], 1) && FBadForce.empty())
-            FBadForce = Widen(key) + u"=" + forced;
-        } else if (hasFallback) {
-          FDefData[static_cast<size_t>(offset)] = fallback;
-        }
-      };
-      put("ForceBarcode1", sp.ForceBarcode1, 135, 255, true);
-      put("ForceFlag1", sp.ForceFlag1, 157, 60, true);
-      put("ForceFlag2", sp.ForceFlag2, 158, 240, true);
-      put("ForceFlag3", sp.ForceFlag3, 170, 0, false);
-      put("ForceProducedDateRule", sp.ForceProducedDateRule, 208, 0, false);
-      put("ForcePackageDateFrom", sp.ForcePackageDateFrom, 209, 0, false);
-      put("ForceFreshnessDateFrom", sp.ForceFreshnessDateFrom, 210, 0, false);
-      put("ForceValidDateFrom", sp.ForceValidDateFrom, 211, 0, false);
-      FRecord.resize(kRecordSize);
-      break;
-    }
-    case 1: {
-      n_CMD = p.DataID == 1 ? kUpByIdCmd : kUpCmd;
-      WriteUploadHeader();
-      if (!p.isConvert) {
-        TVKBytes counts;
-        FCountsAnswered = ReadTableCounts(counts);
-        FTotal = counts[0] << 8 | counts[1];
-      }
-      break;
-    }
-    case 3:
-      n_CMD = kDelCmd;
-      FTotal = 1;
-      break;
-    default:
-      break;
-  }
+  };
+  put("ForceBarcode1", sp.ForceBarcode1, 135, 255, true);
+  put("ForceFlag1", sp.ForceFlag1, 157, 60, true);
+  put("ForceFlag2", sp.ForceFlag2, 158, 240, true);
+  put("ForceFlag3", sp.ForceFlag3, 170, 0, false);
+  put("ForceProducedDateRule", sp.ForceProducedDateRule, 208, 0, false);
+  put("ForcePackageDateFrom", sp.ForcePackageDateFrom, 209, 0, false);
+  put("ForceFreshnessDateFrom", sp.ForceFreshnessDateFrom, 210, 0, false);
+  put("ForceValidDateFrom", sp.ForceValidDateFrom, 211, 0, false);
 }
 
-int32_t TVKSDKHecrPLUItem::LastColumnOf(int32_t field) const {
-  for (size_t c = FImportFieldIndexs.size(); c-- > 0;)
-    if (FImportFieldIndexs[c] == field) return static_cast<int32_t>(c);
-  return -1;
-}
+uint16_t TVKSDKHecrPLUItem::UpCmd() const { return Params().DataID == 1 ? Cmd().UpAlt : Cmd().Up; }
 
-int32_t TVKSDKHecrPLUItem::FirstColumnOf(int32_t field) const {
-  for (size_t c = 0; c < FImportFieldIndexs.size(); ++c)
-    if (FImportFieldIndexs[c] == field) return static_cast<int32_t>(c);
-  return -1;
-}
-
-bool TVKSDKHecrPLUItem::isHandled(TVKSDKUDPClientClass*) {
+bool TVKSDKHecrPLUItem::isHandled(TVKSDKUDPClientClass* UDPClient) {
   const TVKSDKExecParams& p = Params();
-  switch (p.ProcType) {
-    case 0:
-      return CheckDownloadFile();
-    case 1:
-      if (p.DataID == 1) return ReadIdList();
-      if (!FCountsAnswered) {
-        WriteDebugAndLog("No answer to the table count request.");
-        DoProgress(VKSDK_ERR_NO_REPLY, 0, 0);
-        return true;
-      }
-      return false;
-    case 3:
-      if (p.FileName != u"*") {
-        // The scale can only clear the whole table; a list must not wipe it.
-        WriteDebugAndLog("PLUs can only be deleted as a whole table (file name \"*\").");
-        DoProgress(VKSDK_ERR_UNSUPPORTED, 0, 0);
-        return true;
-      }
-      return false;
-    default:
-      return false;
-  }
+  if (p.ProcType == VKSDK_PROC_UPLOAD && p.DataID == 1) return ReadIdList();
+  return TVKSDKHecrStreamItem::isHandled(UDPClient);
 }
 
 // Checks every row before anything is sent, and sorts the rows by ID.
@@ -441,7 +408,7 @@ bool TVKSDKHecrPLUItem::CheckDownloadFile() {
     DoProgress(VKSDK_ERR_ENCODE, 0, static_cast<uint32_t>(FTotal));
     return true;
   }
-  const int32_t idColumn = LastColumnOf(kIdField);
+  const int32_t idColumn = FReader.ColumnOf(kIdField);
   if (idColumn < 0) {
     WriteDebugAndLog("Id field not found!");
     DoProgress(VKSDK_ERR_FILE_FORMAT, 0, static_cast<uint32_t>(FTotal));
@@ -451,16 +418,14 @@ bool TVKSDKHecrPLUItem::CheckDownloadFile() {
   FPluIdList.reserve(static_cast<size_t>(FTotal));
   char buf[160];
   for (int32_t r = 0; r < FTotal; ++r) {
-    ReadLine(static_cast<size_t>(r) + 1);
-    SplitLine();
-    if (FCells.size() != FHeaderCells) {
+    if (!FReader.ReadRow(r)) {
       std::snprintf(buf, sizeof buf, "Mismatch Row 1:%d   Column Count %d:%d", r + 2,
-                    static_cast<int>(FHeaderCells), static_cast<int>(FCells.size()));
+                    static_cast<int>(FReader.HeaderCells()), static_cast<int>(FReader.Cells().size()));
       WriteDebugAndLog(buf);
       DoProgress(VKSDK_ERR_FILE_FORMAT, static_cast<uint32_t>(r) + 1, static_cast<uint32_t>(FTotal));
       return true;
     }
-    std::u16string_view cell = FCells[static_cast<size_t>(idColumn)];
+    std::u16string_view cell = FReader.Cells()[static_cast<size_t>(idColumn)];
     int64_t id = 0;
     if (ParseInt64(cell, id) != TVKIntParse::ipOk) id = 0;
     // A number the ID field cannot hold would land on another PLU.
@@ -504,121 +469,40 @@ bool TVKSDKHecrPLUItem::ReadIdList() {
   return false;
 }
 
-bool TVKSDKHecrPLUItem::GetDownSendData(int32_t Index, TVKBytes& Data) {
-  if (Index >= FTotal || static_cast<size_t>(Index) >= FPluIdList.size()) {
-    DoProgress(VKSDK_OK, static_cast<uint32_t>(Index), static_cast<uint32_t>(FTotal));
-    return false;
-  }
-  if (Index == FPrefetchIndex) {
-    FPrefetchIndex = -1;
-    Data.swap(FPrefetchFrame);
-    ++FDataIndex;
-    return true;
-  }
-  size_t failed = 0;
-  switch (BuildDownFrame(Index, Data, failed)) {
-    case DownBuild::Ok:
-      ++FDataIndex;
-      return true;
-    case DownBuild::BadCells:
-      return Fail(VKSDK_ERR_FILE_FORMAT, static_cast<uint32_t>(Index) + 1);
-    case DownBuild::CannotEncode:
-      break;
-  }
-  const TVKSDKRAMFieldInfo& f = FFields[static_cast<size_t>(FImportFieldIndexs[failed])];
-  char buf[96];
-  std::snprintf(buf, sizeof buf, " cannot be encoded at row %d", FPluIdList[static_cast<size_t>(Index)].Row + 2);
-  WriteDebug(std::u16string(f.ImportName) + u" value " + std::u16string(FCells[failed]) + Widen(buf));
-  return Fail(VKSDK_ERR_ENCODE, static_cast<uint32_t>(Index) + 1);
-}
-
-void TVKSDKHecrPLUItem::Prefetch(int32_t Index) {
-  if (Params().ProcType != 0 || Index == FPrefetchIndex || Index < 0 || Index >= FTotal ||
-      static_cast<size_t>(Index) >= FPluIdList.size())
-    return;
-  size_t failed = 0;
-  // A row that fails is left to GetDownSendData, which reports it in turn.
-  FPrefetchIndex = BuildDownFrame(Index, FPrefetchFrame, failed) == DownBuild::Ok ? Index : -1;
-}
-
-TVKSDKHecrPLUItem::DownBuild TVKSDKHecrPLUItem::BuildDownFrame(int32_t Index, TVKBytes& Data, size_t& FailedCell) {
-  const int32_t row = FPluIdList[static_cast<size_t>(Index)].Row;
-  ReadLine(static_cast<size_t>(row) + 1);
-  SplitLine();
-  if (FCells.size() != FHeaderCells) return DownBuild::BadCells;
-
-  const TVKSDKSysParams& sp = SysParams();
-  if (sp.Minus2Delete) {
-    const int32_t nameColumn = LastColumnOf(kName1Field);
-    if (nameColumn >= 0 && FCells[static_cast<size_t>(nameColumn)].starts_with(u"---")) {
-      FCells[static_cast<size_t>(nameColumn)] = kRetiredName;
-      const int32_t priceColumn = LastColumnOf(kPriceField);
-      if (priceColumn >= 0) FCells[static_cast<size_t>(priceColumn)] = u"0";
+void TVKSDKHecrPLUItem::BeforeImport() {
+  std::vector<std::u16string_view>& cells = FReader.Cells();
+  if (SysParams().Minus2Delete) {
+    const int32_t nameColumn = FReader.ColumnOf(kName1Field);
+    if (nameColumn >= 0 && cells[static_cast<size_t>(nameColumn)].starts_with(u"---")) {
+      cells[static_cast<size_t>(nameColumn)] = kRetiredName;
+      const int32_t priceColumn = FReader.ColumnOf(kPriceField);
+      if (priceColumn >= 0) cells[static_cast<size_t>(priceColumn)] = u"0";
     }
   }
-  const int32_t unitColumn = FirstColumnOf(kUnitField);
-  FWeightRatio = RowWeightRatio(unitColumn >= 0 ? std::u16string_view(FCells[static_cast<size_t>(unitColumn)]) : u"");
-
-  std::memcpy(FRecord.data(), FDefData.data(), kRecordSize);
-  uint8_t* rec = FRecord.data();
-  TVKCodecContext ctx{FCodePage, this};
-  if (!ImportCells(rec, ctx, FailedCell)) return DownBuild::CannotEncode;
-  BuildFrame(Data, kDownCmd, ParamOf(Index), rec, kRecordSize);
-  return DownBuild::Ok;
-}
-
-TVKSDKHecrRecvCheck TVKSDKHecrPLUItem::SetDownRecvData(int32_t Index, const TVKBytes& Data) {
-  return StreamingDownRecv(Index, Data);
+  const int32_t unitColumn = FReader.ColumnOf(kUnitField, true);
+  FCtx.RowWeightMultiple =
+      RowWeightRatio(FCtx, unitColumn >= 0 ? cells[static_cast<size_t>(unitColumn)] : std::u16string_view());
 }
 
 bool TVKSDKHecrPLUItem::GetUpSendData(int32_t Index, TVKBytes& Data) {
-  if (Index >= FTotal) {
-    DoProgress(VKSDK_OK, static_cast<uint32_t>(Index), static_cast<uint32_t>(FTotal));
-    return false;
+  if (Params().DataID != 1 || Index >= FTotal) return TVKSDKHecrStreamItem::GetUpSendData(Index, Data);
+  uint8_t id[4] = {};
+  const std::u16string& text = FUploadIds[static_cast<size_t>(Index)];
+  if (!TVKSysData::SetBCD(FCtx, text, id, 4)) {
+    WriteDebug(u"PLU number too large: " + text);
+    return Fail(VKSDK_ERR_ENCODE, static_cast<uint32_t>(Index) + 1);
   }
-  if (Params().DataID == 1) {
-    uint8_t id[4] = {};
-    TVKCodecContext ctx{FCodePage, this};
-    const std::u16string& text = FUploadIds[static_cast<size_t>(Index)];
-    if (!TVKSysData::SetBCD(ctx, text, id, 4)) {
-      WriteDebug(u"PLU number too large: " + text);
-      return Fail(VKSDK_ERR_ENCODE, static_cast<uint32_t>(Index) + 1);
-    }
-    BuildFrame(Data, kUpByIdCmd, ParamOf(Index), id, sizeof id);
-  } else {
-    BuildFrame(Data, kUpCmd, ParamOf(Index), nullptr, 0);
-  }
+  BuildFrame(Data, UpCmd(), ParamOf(Index), id, sizeof id);
   return true;
 }
 
-TVKSDKHecrRecvCheck TVKSDKHecrPLUItem::SetUpRecvData(int32_t Index, const TVKBytes& Data) {
-  TVKSDKExecParams& p = Params();
-  TVKHecrHeadInfo head = TVKHecrProtocol::GetHeadInfo(Data);
-  if (!p.isConvert && head.CMD != n_CMD) {
-    if (!Data.empty()) return rcRetry;
-    return FailStop(VKSDK_ERR_NO_REPLY, static_cast<uint32_t>(Index) + 1);
-  }
-  if (!ParamMatches(head.Param, Index)) return rcRetry;
-  // Only the bytes that arrived count, whatever DataLen says.
-  if (ReplyDataSize(Data) < static_cast<size_t>(kRecordSize)) {
-    if (p.DataID == 1 && !p.isConvert) {
-      // The scale has no PLU of that number: skip it, count it.
-      DoProgress(VKSDK_PROGRESS, static_cast<uint32_t>(Index) + 1, static_cast<uint32_t>(FTotal));
-      ++FDataIndex;
-      return rcContinue;
-    }
-    return FailNoRecord(Index);
-  }
-  WriteTextLine(RecordToText(Data.data() + TVKHecrProtocol::kHeadSize, kRecordSize, FCodePage));
+TVKSDKHecrRecvCheck TVKSDKHecrPLUItem::ShortUpReply(int32_t Index) {
+  const TVKSDKExecParams& p = Params();
+  if (p.DataID != 1 || p.isConvert) return FailNoRecord(Index);
+  // The scale has no PLU of that number: skip it, count it.
   DoProgress(VKSDK_PROGRESS, static_cast<uint32_t>(Index) + 1, static_cast<uint32_t>(FTotal));
   ++FDataIndex;
   return rcContinue;
-}
-
-bool TVKSDKHecrPLUItem::GetDelSendData(int32_t Index, TVKBytes& Data) { return DeleteSend(Index, Data, kDelCmd); }
-
-TVKSDKHecrRecvCheck TVKSDKHecrPLUItem::SetDelRecvData(int32_t Index, const TVKBytes& Data) {
-  return DeleteRecv(Index, Data, true);
 }
 
 }  // namespace vk
