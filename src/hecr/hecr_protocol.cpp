@@ -8,6 +8,7 @@
 #include <string>
 
 #include "data/text_file.h"
+#include "hecr/hecr_file_link.h"
 #include "hecr/hecr_frame.h"
 #include "hecr/hecr_item.h"
 #include "hecr/hecr_item_table.h"
@@ -101,17 +102,17 @@ void TVKSDKHecrProtocol::TransferData() {
     std::unique_ptr<TVKSDKHecrCustomItem> item = cls.Make(this);
     BeforeTransferData(client);
     if (item->isHandled(&client)) return;
-    RunTransferLoop(*item, client, timeOut, tryCount);
+    RunLoop(*item, client, timeOut, tryCount);
   } catch (const std::exception& e) {
     WriteDebug(e.what());
     DoProgress(VKSDK_ERR_UNSUPPORTED, 0, 0);
   }
 }
 
-void TVKSDKHecrProtocol::RunTransferLoop(TVKSDKHecrCustomItem& item, TVKSDKUDPClientClass& client,
-                                         int32_t timeOut, int32_t tryCount) {
+void TVKSDKHecrProtocol::RunLoop(TVKSDKHecrCustomItem& item, TVKSDKLink& link, int32_t timeOut, int32_t tryCount) {
   TVKDebugList* debug = FExecParams.DebugList.get();
-  DoProgress(VKSDK_PROGRESS, 0, static_cast<uint32_t>(item.Total()));
+  const bool convert = FExecParams.isConvert;
+  if (!convert) DoProgress(VKSDK_PROGRESS, 0, static_cast<uint32_t>(item.Total()));
   FProcessIndex = 0;
   if (!item.HasOperation()) {
     // Nothing to do for this ProcType: the host still hears a final code.
@@ -120,10 +121,9 @@ void TVKSDKHecrProtocol::RunTransferLoop(TVKSDKHecrCustomItem& item, TVKSDKUDPCl
     return;
   }
   TVKBytes request;
-  const TVKBytes noRequest;
   // The next request is built while this one is answered.
   const std::function<void()> prefetch = [&item, this] { item.Prefetch(FProcessIndex + 1); };
-  const TVKSDKUDPClientClass::AnswerCheck accept = [debug](const TVKBytes& d) { return AcceptReply(d, debug); };
+  const TVKSDKLink::AnswerCheck accept = [debug](const TVKBytes& d) { return AcceptReply(d, debug); };
   // Set when the last exchange met an answer that was not its own: copies
   // of it may still be queued.
   bool strayAnswers = false;
@@ -131,19 +131,30 @@ void TVKSDKHecrProtocol::RunTransferLoop(TVKSDKHecrCustomItem& item, TVKSDKUDPCl
     if (Terminated()) {
       DoProgress(VKSDK_TERMINATED, 0, 0);
       WriteDebug(std::string_view());
-      WriteDebug("Canceled.");
+      WriteDebug(convert ? "User Canceled." : "Canceled.");
       return;
     }
     if (!item.GetSendData(FProcessIndex, request)) return;
     // Answers to earlier requests that are already queued are thrown away
     // before this one goes out. Only after an irregular exchange, so a
     // clean transfer spends no extra call per request.
-    if (strayAnswers || client.MayHoldStaleAnswers()) client.DiscardQueued(debug);
+    if (strayAnswers || link.MayHoldStaleAnswers()) link.Drain(debug);
     strayAnswers = false;
     int32_t retries = tryCount;
     for (;;) {
-      TVKBytes reply = client.GetData(request, timeOut, tryCount, debug, prefetch, accept);
+      TVKBytes reply = link.Exchange(request, timeOut, tryCount, debug, prefetch, accept);
+      if (const uint32_t error = link.LinkError(); error != 0) {
+        WriteDebug("The binary file could not be written.");
+        DoProgress(error, static_cast<uint32_t>(FProcessIndex), static_cast<uint32_t>(item.Total()));
+        return;
+      }
       TVKSDKHecrRecvCheck r = item.SetRecvData(FProcessIndex, reply);
+      if (r == rcRetry && !link.CanAskAgain()) {
+        // Nothing will answer again: a reply the item rejects ends the task.
+        WriteDebug("Conversion data rejected at index " + std::to_string(FProcessIndex));
+        DoProgress(VKSDK_ERR_UNSUPPORTED, static_cast<uint32_t>(item.DataIndex()), static_cast<uint32_t>(item.Total()));
+        return;
+      }
       if (r == rcRetry) {
         // Not this request's answer (a copy of an earlier one, say). It
         // never counts as a try: listen on, for one time-out, for the
@@ -153,7 +164,7 @@ void TVKSDKHecrProtocol::RunTransferLoop(TVKSDKHecrCustomItem& item, TVKSDKUDPCl
         while (r == rcRetry) {
           const uint64_t now = platform::MonotonicMs();
           if (now >= until) break;
-          TVKBytes late = client.GetData(noRequest, static_cast<int32_t>(until - now), 1, debug, {}, accept);
+          TVKBytes late = link.ReceiveMore(static_cast<int32_t>(until - now), debug, accept);
           if (late.empty()) break;
           r = item.SetRecvData(FProcessIndex, late);
         }
@@ -199,62 +210,11 @@ void TVKSDKHecrProtocol::ConvertData() {
       item->SetTotal(count);
     }
     if (item->isHandled(nullptr)) return;
-    RunConvertLoop(*item, len.PackageLen);
+    TVKSDKHecrFileLink link(p, len.PackageLen);
+    RunLoop(*item, link, 0, 1);
   } catch (const std::exception& e) {
     WriteDebug(e.what());
     DoProgress(VKSDK_ERR_UNSUPPORTED, 0, 0);
-  }
-}
-
-void TVKSDKHecrProtocol::RunConvertLoop(TVKSDKHecrCustomItem& item, int32_t packageLen) {
-  TVKSDKExecParams& p = FExecParams;
-  if (!item.HasOperation()) {
-    WriteDebug("Operation not supported for this data type.");
-    DoProgress(VKSDK_ERR_UNSUPPORTED, 0, 0);
-    return;
-  }
-  const bool toBinary = p.ProcType == VKSDK_PROC_DOWNLOAD;
-  TVKBytes request, block(static_cast<size_t>(packageLen > 0 ? packageLen : 0));
-  for (;;) {
-    if (Terminated()) {
-      DoProgress(VKSDK_TERMINATED, 0, 0);
-      WriteDebug(std::string_view());
-      WriteDebug("User Canceled.");
-      return;
-    }
-    if (!item.GetSendData(FProcessIndex, request)) return;
-    TVKBytes reply;
-    if (toBinary) {
-      if (!p.AuxFileStream) throw std::runtime_error("No output file.");
-      bool written = true;
-      if (p.OutputFileType == 0) {
-        if (request.size() > TVKHecrProtocol::kHeadSize + 2)
-          written = p.AuxFileStream->Write(request.data() + TVKHecrProtocol::kHeadSize,
-                                           request.size() - TVKHecrProtocol::kHeadSize - 2);
-      } else {
-        written = WriteLineToFileStream(*p.AuxFileStream, Bytes2Hex(request), p.AuxCodePage);
-      }
-      if (!written) {
-        // A record that did not reach the file is lost: stop here.
-        WriteDebug("The binary file could not be written.");
-        DoProgress(VKSDK_ERR_CREATE_FILE, static_cast<uint32_t>(FProcessIndex), static_cast<uint32_t>(item.Total()));
-        return;
-      }
-      reply = TVKHecrProtocol::Package(TVKHecrProtocol::kSign, 0, kHecrAckCmd, ParamOf(FProcessIndex), 0, nullptr, 0);
-    } else {
-      size_t got = p.AuxFileStream ? p.AuxFileStream->Read(block.data(), block.size()) : 0;
-      reply = TVKHecrProtocol::Package(TVKHecrProtocol::kSign, 0, 0, ParamOf(FProcessIndex), 0, block.data(),
-                                       static_cast<uint32_t>(got));
-    }
-    TVKSDKHecrRecvCheck r = item.SetRecvData(FProcessIndex, reply);
-    if (r == rcStop) return;
-    if (r == rcRetry) {
-      // No device will answer again: a reply the item rejects ends the task.
-      WriteDebug("Conversion data rejected at index " + std::to_string(FProcessIndex));
-      DoProgress(VKSDK_ERR_UNSUPPORTED, static_cast<uint32_t>(item.DataIndex()), static_cast<uint32_t>(item.Total()));
-      return;
-    }
-    ++FProcessIndex;
   }
 }
 

@@ -12,6 +12,7 @@
 namespace vk {
 
 class TVKSDKUDPClientClass;
+class TVKSDKLink;
 class TVKSDKHecrCustomItem;
 
 class TVKSDKHecrProtocol : public TVKSDKCustomProtocol {
@@ -48,9 +49,10 @@ class TVKSDKHecrProtocol : public TVKSDKCustomProtocol {
  private:
   void TransferData();
   void ConvertData();
-  void RunTransferLoop(TVKSDKHecrCustomItem& item, TVKSDKUDPClientClass& client, int32_t timeOut,
-                       int32_t tryCount);
-  void RunConvertLoop(TVKSDKHecrCustomItem& item, int32_t packageLen);
+  // The one exchange loop: asks the item for each request, sends it through
+  // the link (the device's UDP client, or the file of a conversion), hands
+  // the item each answer, and retries, continues or stops as it says.
+  void RunLoop(TVKSDKHecrCustomItem& item, TVKSDKLink& link, int32_t timeOut, int32_t tryCount);
 };
 
 }  // namespace vk

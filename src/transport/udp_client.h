@@ -15,6 +15,7 @@
 
 #include "runtime/debug_list.h"
 #include "runtime/types.h"
+#include "transport/link.h"
 #include "transport/udp_socket.h"
 
 namespace vk {
@@ -27,7 +28,7 @@ struct TVKBytesPack {
 };
 using TVKBytesPacks = std::vector<TVKBytesPack>;
 
-class TVKSDKUDPClientClass {
+class TVKSDKUDPClientClass : public TVKSDKLink {
  public:
   static constexpr size_t kRecvBufferSize = 8192;
   // A scan of a segment ends at the latest after this many time-outs or
@@ -47,9 +48,8 @@ class TVKSDKUDPClientClass {
   TVKSDKUDPClientClass(const TVKSDKUDPClientClass&) = delete;
   TVKSDKUDPClientClass& operator=(const TVKSDKUDPClientClass&) = delete;
 
-  // Judges a received datagram (after it is traced): false when it cannot
-  // be an answer at all (a damaged frame, say).
-  using AnswerCheck = std::function<bool(const TVKBytes& Datagram)>;
+  // Datagrams are judged after they are traced.
+  using TVKSDKLink::AnswerCheck;
 
   // Sends SendData (when not empty) and waits up to TimeOut ms for an
   // answer, TryCount attempts in all. Unless the host is a segment's .255
@@ -63,10 +63,20 @@ class TVKSDKUDPClientClass {
                    TVKDebugList* DebugList, const std::function<void()>& WhileWaiting = {},
                    const AnswerCheck& Accept = {});
 
+  // The link: one request with retries, one more answer, the queue.
+  TVKBytes Exchange(const TVKBytes& Request, int32_t TimeOut, int32_t TryCount, TVKDebugList* DebugList,
+                    const std::function<void()>& WhileWaiting, const AnswerCheck& Accept) override {
+    return GetData(Request, TimeOut, TryCount, DebugList, WhileWaiting, Accept);
+  }
+  TVKBytes ReceiveMore(int32_t TimeOut, TVKDebugList* DebugList, const AnswerCheck& Accept) override {
+    return GetData(TVKBytes(), TimeOut, 1, DebugList, {}, Accept);
+  }
+  void Drain(TVKDebugList* DebugList) override { DiscardQueued(DebugList); }
+
   // True when answers to earlier requests may still be queued: a request
   // went out more than once, or a datagram was refused. Cleared by
   // DiscardQueued.
-  bool MayHoldStaleAnswers() const { return FStaleRisk; }
+  bool MayHoldStaleAnswers() const override { return FStaleRisk; }
   // Throws away every datagram already queued (without waiting), tracing
   // each; returns how many. Callers use it before a new request, so that
   // answers to earlier ones cannot be taken for its answer.
