@@ -149,7 +149,7 @@ bool TVKSysData::SetASC(const TVKCodecContext& Ctx, std::u16string_view sValue, 
   buf.clear();
   AppendCodePageBytes(sValue, Ctx.CodePage, buf);
   if (buf.size() > static_cast<size_t>(nSize)) buf = StringToCodePageBytesCut(sValue, Ctx.CodePage, nSize);
-  std::memcpy(lpData, buf.data(), buf.size());
+  if (!buf.empty()) std::memcpy(lpData, buf.data(), buf.size());
   std::memset(lpData + buf.size(), 0, static_cast<size_t>(nSize) - buf.size());
   return true;
 }

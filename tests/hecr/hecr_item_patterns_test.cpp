@@ -14,6 +14,7 @@
 #include "hecr/hecr_table_item.h"
 #include "hecr/hecr_protocol.h"
 #include "sim/sim_wire.h"
+#include "support/progress.h"
 #include "support/sdk_loader.h"
 
 namespace {
@@ -33,10 +34,7 @@ constexpr uint16_t kDown = 0x9823, kUp = 0x6022, kDel = 0x9824;
 // The commands of the test's table, as a data-type row gives them.
 constexpr vk::TVKDataTypeRow kRow{ptHecr, 1, "TableItem", "TableItem", {kDown, kUp, kDel}};
 
-struct Call {
-  uint32_t code, index, total;
-  bool operator==(const Call&) const = default;
-};
+using vktest::Call;
 
 // A task that is never started: the items only need its parameters, its
 // lock and its progress reports.

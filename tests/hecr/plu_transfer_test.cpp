@@ -21,6 +21,7 @@
 #include "sim/hecr_tables.h"
 #include "sim/sim_device.h"
 #include "support/loopback.h"
+#include "support/progress.h"
 #include "support/sdk_loader.h"
 
 namespace {
@@ -29,27 +30,8 @@ namespace fs = std::filesystem;
 using namespace vemkasim;
 using vk::test::LoopbackAddr;
 
-struct Call {
-  uint32_t code, index, total;
-};
-
-struct Recorder {
-  std::mutex m;
-  std::vector<Call> calls;
-  std::function<void(const Call&)> onCall;
-  static void VEMKA_CALL Cb(uint32_t code, uint32_t index, uint32_t total, void* user) {
-    auto* r = static_cast<Recorder*>(user);
-    {
-      std::lock_guard<std::mutex> g(r->m);
-      r->calls.push_back({code, index, total});
-    }
-    if (r->onCall) r->onCall({code, index, total});
-  }
-  Call Last() {
-    std::lock_guard<std::mutex> g(m);
-    return calls.empty() ? Call{0xFFFFFFFFu, 0, 0} : calls.back();
-  }
-};
+using vktest::Call;
+using vktest::Recorder;
 
 // The test INI with its own time-out and try count (the default text
 // already names both).

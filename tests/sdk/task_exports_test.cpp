@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/progress.h"
 #include "support/sdk_loader.h"
 
 namespace {
@@ -25,20 +26,8 @@ namespace fs = std::filesystem;
 constexpr uint32_t kSilentAddr = 0x7F010009;  // 127.1.0.9
 const char16_t* kSilentText = u"127.1.0.9";
 
-struct Call {
-  uint32_t code, index, total;
-  std::thread::id thread;
-};
-
-struct Recorder {
-  std::mutex m;
-  std::vector<Call> calls;
-  static void VEMKA_CALL Cb(uint32_t code, uint32_t index, uint32_t total, void* user) {
-    auto* r = static_cast<Recorder*>(user);
-    std::lock_guard<std::mutex> g(r->m);
-    r->calls.push_back({code, index, total, std::this_thread::get_id()});
-  }
-};
+using vktest::Call;
+using vktest::Recorder;
 
 std::vector<fs::path> FilesIn(const fs::path& dir) {
   std::vector<fs::path> out;
