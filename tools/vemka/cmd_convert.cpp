@@ -61,7 +61,7 @@ void AddConvertCommand(CLI::App& app, int& status) {
       ->check(CLI::IsMember({"txt2bin", "bin2txt"}));
   cmd->add_option("textfile", args.text, "the text table (a ?codepage suffix selects its code page)")->required();
   cmd->add_option("binfile", args.bin, "the binary file")->required();
-  cmd->add_option("--type", args.type, "data type, by name or number (plu, note1..note4, options, message1)")
+  cmd->add_option("--type", args.type, "data type, by name or number (plu, unit, department, discount, note1..note4, nutritionelement, nutritioninfo, hotkey...)")
       ->capture_default_str();
   cmd->add_option("--codepage", args.codePage, "the scale's character code page")->capture_default_str();
   cmd->add_option("--lfcodelen", args.lfCodeLen, "the scale's label-format code length (8: 8-digit PLU numbers)")

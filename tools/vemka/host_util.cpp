@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <string_view>
+#include <vector>
 
 namespace vemka {
 
@@ -174,9 +176,14 @@ bool ParseDataType(const std::string& text, int32_t& out) {
   return true;
 }
 
+// Sorted by name, so a reader finds a table where the alphabet puts it.
 std::string DataTypeList() {
+  std::vector<const DataTypeName*> sorted;
+  for (const auto& d : kDataTypes) sorted.push_back(&d);
+  std::sort(sorted.begin(), sorted.end(),
+            [](const DataTypeName* a, const DataTypeName* b) { return std::string_view(a->name) < b->name; });
   std::string s = "data types (name or number):";
-  for (const auto& d : kDataTypes) s += std::string(" ") + d.name + "=" + std::to_string(d.type);
+  for (const DataTypeName* d : sorted) s += std::string(" ") + d->name + "=" + std::to_string(d->type);
   return s;
 }
 
