@@ -109,7 +109,7 @@ TVKSDKHecrRecvCheck TVKSDKHecrCustomItem::FailNoRecord(int32_t Index) {
   return FailStop(Params().isConvert ? VKSDK_ERR_FILE_FORMAT : VKSDK_ERR_NO_REPLY, static_cast<uint32_t>(Index) + 1);
 }
 
-uint32_t TVKSDKHecrCustomItem::DeviceCodePage() const { return Params().DeviceRawData.RawLE32(80); }
+uint32_t TVKSDKHecrCustomItem::DeviceCodePage() const { return Params().DeviceRawData.CodePage(); }
 
 std::u16string TVKSDKHecrCustomItem::RecordToText(const uint8_t* Data, size_t Size, uint32_t CodePage,
                                                   int32_t BaseOffset) {

@@ -14,7 +14,7 @@
 #include "runtime/debug_list.h"
 #include "runtime/platform.h"
 #include "runtime/types.h"
-#include "tasks/device_raw_data.h"
+#include "device/device_raw_data.h"
 #include "vemkasdk.h"
 
 namespace vk {

@@ -94,7 +94,7 @@ TVKSDKCustomProtocol::TVKSDKCustomProtocol(const TVKTaskCreateArgs& a) {
     p.FileCodePage = 0;
     // Uploads from a VISCII scale default to UTF-16 so Vietnamese text
     // survives, except for the tables that carry raw label/log data.
-    if (p.ProcType == 1 && a.RawData.ProtocolType == ptHecr && a.RawData.RawLE32(80) == kVisciiCodePage)
+    if (p.ProcType == 1 && a.RawData.ProtocolType == ptHecr && a.RawData.CodePage() == kVisciiCodePage)
       p.FileCodePage = IsVisciiTextType(p.DataType) ? 0 : 1200;
   }
   uint32_t auxCp = 0;

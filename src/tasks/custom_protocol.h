@@ -11,11 +11,11 @@
 #include <thread>
 #include <vector>
 
+#include "device/device_raw_data.h"
 #include "runtime/debug_list.h"
 #include "runtime/file_stream.h"
 #include "runtime/sync.h"
 #include "runtime/types.h"
-#include "tasks/device_raw_data.h"
 #include "vemkasdk.h"
 
 namespace vk {

@@ -110,7 +110,7 @@ VKSDK_TASK ExecTask(std::u16string_view Addr, uint16_t Port, uint8_t ProtocolTyp
   }
 
   if (raw.ProtocolType == ptHecr && !IsShelfSystemDevice(raw)) {
-    if (raw.Raw[210] == 1 && !InList(DataType, {0, 3, 32, 33, 34, 35, 115, 4101}))
+    if (raw.TSecrCapable() && !InList(DataType, {0, 3, 32, 33, 34, 35, 115, 4101}))
       Requery(raw, Addr, Port, ptTSecr, lines);
     if (raw.ProtocolType == ptHecr) {
       TVKSDKDeviceInfo info = DeviceRawDataToInfo(raw);

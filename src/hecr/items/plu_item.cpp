@@ -246,7 +246,7 @@ int32_t TVKSDKHecrPLUItem::RowWeightRatio(std::u16string_view UnitText) const {
 void TVKSDKHecrPLUItem::DefineFields() {
   const TVKSDKSysParams& sp = SysParams();
   const TVKSDKDeviceRawData& raw = Params().DeviceRawData;
-  const bool lf8 = raw.Raw[147] == 8;
+  const bool lf8 = raw.LFCodeLen() == 8;
   const bool expand = sp.ExpandName1;
   using S = TVKSDKSysParams;
   FFields = {
@@ -329,18 +329,18 @@ void TVKSDKHecrPLUItem::Create() {
   const TVKSDKSysParams& sp = SysParams();
   const TVKSDKDeviceRawData& raw = p.DeviceRawData;
   FCodePage = DeviceCodePage();
-  FSpeedCodeFromName = raw.Raw[25] == 10;
+  FSpeedCodeFromName = raw.Country() == 10;
   FWeightUseg = sp.WeightUseg;
-  FMaxId = raw.Raw[147] == 8 ? 99999999u : 999999u;
+  FMaxId = raw.LFCodeLen() == 8 ? 99999999u : 999999u;
   if (p.ProcType == 0 || p.ProcType == 1) {
-    int exponent = std::min<int>(raw.Raw[30], 9);
+    int exponent = raw.PriceExponent();
     FUnitPriceMultiple = 1;
     for (int i = 0; i < exponent; ++i) FUnitPriceMultiple *= 10;
     // A conversion's parameters may name how the binary file holds weights
     // (raw byte 32); a scale's own value of that byte is not used for PLUs.
     if (p.isConvert) {
       FWeightMultiple = 1;
-      for (int i = 0; i < std::min<int>(raw.Raw[32], 9); ++i) FWeightMultiple *= 10;
+      for (int i = 0; i < raw.WeightExponent(); ++i) FWeightMultiple *= 10;
     }
     FWeightRatio = RowWeightRatio(u"");
   }
