@@ -1,4 +1,4 @@
-#include "tasks/device_info_fields.h"
+#include "device/device_info_fields.h"
 
 #include <cstring>
 
