@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "data/codepage.h"
+#include "runtime/codepage.h"
 
 namespace vk {
 

@@ -2,10 +2,10 @@
 // firmware and the texts that need more than a copy.
 #include <cstring>
 
-#include "data/codepage.h"
 #include "data/numbers.h"
 #include "device/device_blocks.h"
 #include "device/device_info_fields.h"
+#include "runtime/codepage.h"
 
 namespace vk {
 

@@ -2,9 +2,9 @@
 // boards and the board name.
 #include <cstring>
 
-#include "data/codepage.h"
 #include "device/device_blocks.h"
 #include "device/device_info_fields.h"
+#include "runtime/codepage.h"
 
 namespace vk {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "data/codepage.h"
+#include "runtime/codepage.h"
 #include "hecr/hecr_frame.h"
 #include "hecr/hecr_protocol.h"
 #include "runtime/sync.h"

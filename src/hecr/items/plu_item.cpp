@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <limits>
 
-#include "data/codepage.h"
+#include "runtime/codepage.h"
 #include "data/numbers.h"
 #include "data/sysdata.h"
 #include "hecr/hecr_protocol.h"
