@@ -34,7 +34,7 @@ struct TVKSDKDeviceRawData {
   // Copies a reply into the block: at most its 256 bytes, the rest zero.
   void SetBlock(const uint8_t* data, size_t size) {
     std::memset(Raw, 0, sizeof(Raw));
-    std::memcpy(Raw, data, size < sizeof(Raw) ? size : sizeof(Raw));
+    if (size != 0) std::memcpy(Raw, data, size < sizeof(Raw) ? size : sizeof(Raw));
   }
 
   // Hecr block.
