@@ -2,9 +2,9 @@
 
 #include <cstring>
 
-#include "data/codepage.h"
 #include "data/numbers.h"
 #include "data/text_file.h"
+#include "runtime/codepage.h"
 
 namespace vk {
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "data/codepage.h"
+#include "runtime/codepage.h"
 
 namespace vk {
 

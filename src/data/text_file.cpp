@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "data/codepage.h"
+#include "runtime/codepage.h"
 
 namespace vk::TVKSDKUtils {
 

@@ -12,10 +12,10 @@
 #include <string_view>
 #include <vector>
 
-#include "data/codepage.h"
 #include "data/field_info.h"
 #include "data/numbers.h"
 #include "data/table_ops.h"
+#include "runtime/codepage.h"
 #include "runtime/file_stream.h"
 #include "runtime/types.h"
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "data/codepage.h"
+#include "runtime/codepage.h"
 #include "hecr/hecr_frame.h"
 #include "hecr/hecr_protocol.h"
 #include "runtime/sync.h"
@@ -28,11 +28,11 @@ void TVKSDKHecrCustomItem::Create() {
   DefineFields();
   const TVKSDKDeviceRawData& raw = Params().DeviceRawData;
   FCtx = TVKCodecContext{};
-  FCtx.CodePage = raw.RawLE32(80);
-  FCtx.PriceMultiple = PowerOfTen(raw.Raw[30]);
-  FCtx.WeightMultiple = PowerOfTen(raw.Raw[32]);
-  FCtx.Country = raw.Raw[25];
-  FCtx.LFCodeLen = raw.Raw[147];
+  FCtx.CodePage = raw.CodePage();
+  FCtx.PriceMultiple = PowerOfTen(raw.PriceExponent());
+  FCtx.WeightMultiple = PowerOfTen(raw.WeightExponent());
+  FCtx.Country = raw.Country();
+  FCtx.LFCodeLen = raw.LFCodeLen();
   FTimeOut = SysParams().SyncTimeOut;
   FDataIndex = 0;
   switch (Params().ProcType) {

@@ -6,8 +6,8 @@
 
 #include <cstdint>
 
+#include "device/device_raw_data.h"
 #include "tasks/custom_protocol.h"
-#include "tasks/device_raw_data.h"
 
 namespace vk {
 

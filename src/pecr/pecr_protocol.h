@@ -1,8 +1,8 @@
 // The Pecr family's task.
 #pragma once
 
+#include "device/device_raw_data.h"
 #include "tasks/custom_protocol.h"
-#include "tasks/device_raw_data.h"
 
 namespace vk {
 

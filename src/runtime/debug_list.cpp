@@ -8,7 +8,7 @@
 #include <system_error>
 #include <vector>
 
-#include "data/codepage.h"
+#include "runtime/codepage.h"
 #include "runtime/platform.h"
 #include "runtime/sysparams.h"
 

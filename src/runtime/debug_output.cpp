@@ -10,7 +10,7 @@
 #include <mutex>
 #include <system_error>
 
-#include "data/codepage.h"
+#include "runtime/codepage.h"
 #include "runtime/ini_file.h"
 #include "runtime/sysparams.h"
 
@@ -21,39 +21,6 @@ namespace fs = std::filesystem;
 namespace {
 
 std::u16string W(std::string_view ascii) { return Widen(ascii); }
-
-// Text of a fixed-size 8-bit character field, up to its first zero byte.
-std::u16string FieldText(const void* p, size_t size, uint32_t codePage) {
-  const auto* b = static_cast<const uint8_t*>(p);
-  size_t n = 0;
-  while (n < size && b[n] != 0) ++n;
-  return CodePageBytesToString(b, n, codePage);
-}
-
-std::string HexBytes(const uint8_t* p, size_t n, std::string_view sep) {
-  std::string s;
-  for (size_t i = 0; i < n; ++i) {
-    if (i != 0) s += sep;
-    s += fmt::format("{:02X}", p[i]);
-  }
-  return s;
-}
-
-// Drops blanks and control characters at both ends.
-std::u16string TrimControls(std::u16string s) {
-  size_t a = 0, b = s.size();
-  while (a < b && s[a] <= u' ') ++a;
-  while (b > a && s[b - 1] <= u' ') --b;
-  return s.substr(a, b - a);
-}
-
-// "Version:V" text: a TSecr device shows its own version text; the others
-// show the number's hex digits with a dot after the first (0x6031 -> 6.031).
-std::u16string VersionText(const TVKSDKDeviceRawData& raw, const TVKSDKDeviceInfo& info) {
-  if (raw.ProtocolType == 3) return TrimControls(CodePageBytesToString(raw.Raw + 52, 16, 65001));
-  std::string hex = fmt::format("{:04X}", static_cast<uint32_t>(info.Version));
-  return W(hex.substr(0, 1) + "." + hex.substr(1));
-}
 
 void SetModTime(const fs::path& p, TDateTime t) { platform::SetFileModTime(p, t); }
 
@@ -165,49 +132,22 @@ std::u16string BuildBaseFileName(std::u16string_view addr, TDateTime time, uint6
 }
 
 void WriteTaskHeader(TVKDebugList& list, const TVKTaskHeaderInfo& info) {
-  const auto& raw = info.RawData;
-  // Fields of the packed record are copied into prvalues before formatting
-  // (fmt takes its arguments by reference).
-  const auto& di = info.DeviceInfo;
-  const bool hecr = raw.ProtocolType == 2;
-
   list.Add(kStarLine);
   list.Add(u"IP Address:" + info.Addr + W(fmt::format("  Port:{}  ClassName:{}", info.Port, info.ClassName)));
   AddRequestLines(list, info.ProcType, info.DataType, info.DataID, info.FileName, true);
-  list.AddDump(raw.Raw, sizeof(raw.Raw));
+  list.AddDump(info.DeviceBlock);
   list.Add(std::string_view());
 
-  const std::u16string items[] = {
-      u"Name:" + FieldText(di.Name, sizeof(di.Name), 0),
-      W(fmt::format("ID:{}", static_cast<uint32_t>(di.ID))),
-      u"Version:V" + VersionText(raw, di),
-      W(fmt::format("LFCodeLen:{}", di.LFCodeLen)),
-      W(fmt::format("Country:{}", di.Country)),
-      W(fmt::format("CodePage:{}", hecr ? raw.RawLE32(80) : 0)),
-      W(fmt::format("KeyType:{}", di.KeyType)),
-      W(fmt::format("HotkeyCount:{}", static_cast<unsigned>(di.HotKeyCount))),
-      u"CPUTYPE:" + FieldText(di.CPUType, sizeof(di.CPUType), 0),
-      W(fmt::format("DisplayType:{}", di.DisplayType)),
-      W(fmt::format("DefaultProtocol:0x{:02X}", di.DefaultProtocol)),
-      W(fmt::format("TouchFlag:{}", di.TouchFlag)),
-      W("Mac Address:" + HexBytes(di.MacAddr, sizeof(di.MacAddr), "-")),
-      hecr ? W(fmt::format("DeviceIP:{}.{}.{}.{}", raw.Raw[26], raw.Raw[27], raw.Raw[28], raw.Raw[29]))
-           : W("DeviceIP:N/A"),
-      W(fmt::format("CPUIDLen:{}", di.CPUIDLen)),
-      W("CPUID:" + HexBytes(di.CPUID, sizeof(di.CPUID), "")),
-      u"AIName:" + FieldText(di.AIName, sizeof(di.AIName), 0),
-      W(fmt::format("AIID:{}", static_cast<uint32_t>(di.AIID))),
-  };
+  const std::vector<std::u16string>& items = info.DeviceItems;
   // Two items per line, each padded to 32 characters.
   auto padded = [](const std::u16string& s) {
     std::u16string p = s;
     if (p.size() < 32) p.append(32 - p.size(), u' ');
     return p;
   };
-  constexpr size_t kItems = std::size(items);
-  for (size_t i = 0; i < kItems; i += 2) {
+  for (size_t i = 0; i < items.size(); i += 2) {
     std::u16string line = padded(items[i]);
-    if (i + 1 < kItems) line += padded(items[i + 1]);
+    if (i + 1 < items.size()) line += padded(items[i + 1]);
     list.Add(line);
   }
   list.Add(kStarLine);

@@ -10,12 +10,11 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "runtime/debug_list.h"
 #include "runtime/platform.h"
 #include "runtime/types.h"
-#include "tasks/device_raw_data.h"
-#include "vemkasdk.h"
 
 namespace vk {
 
@@ -51,8 +50,8 @@ struct TVKTaskHeaderInfo {
   int32_t DataType = 0;
   int32_t DataID = 0;
   std::u16string FileName;
-  TVKSDKDeviceRawData RawData;  // the discovery reply that chose the family
-  TVKSDKDeviceInfo DeviceInfo{};  // RawData decoded by its family
+  TVKBytes DeviceBlock;                     // the block of the discovery reply that chose the family
+  std::vector<std::u16string> DeviceItems;  // what the device reported, one "Name:value" text each
 };
 
 // Adds the header block (parameters, the raw block's dump and the device's

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "data/codepage.h"
+#include "runtime/codepage.h"
 #include "runtime/file_stream.h"
 #include "tasks/custom_protocol.h"
 #include "tasks/discovery.h"

@@ -2,7 +2,7 @@
 
 #include <atomic>
 
-#include "data/codepage.h"
+#include "runtime/codepage.h"
 #include "tasks/exec_task.h"
 #include "tasks/task_files.h"
 #include "tasks/task_list.h"

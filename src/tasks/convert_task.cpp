@@ -71,10 +71,10 @@ bool ConvertDeviceRawData(std::u16string_view DeviceInfo, TVKSDKDeviceRawData& r
   raw.PeerIP = 0;
   raw.PeerPort = 5002;
   raw.ProtocolType = ptHecr;
-  for (int i = 0; i < 4; ++i) raw.Raw[80 + i] = static_cast<uint8_t>(codePage >> (8 * i));
-  raw.Raw[147] = static_cast<uint8_t>(lfCodeLen);
-  raw.Raw[30] = exponent;
-  raw.Raw[32] = static_cast<uint8_t>(weightExponent);
+  raw.SetCodePage(codePage);
+  raw.SetLFCodeLen(static_cast<uint8_t>(lfCodeLen));
+  raw.SetPriceExponent(exponent);
+  raw.SetWeightExponent(static_cast<uint8_t>(weightExponent));
   return true;
 }
 

@@ -88,7 +88,7 @@ TVKSDKCustomProtocol::TVKSDKCustomProtocol(const TVKTaskCreateArgs& a) {
     // Uploads from a VISCII scale default to UTF-16 so Vietnamese text
     // survives, except for the tables that carry raw label/log data.
     if (p.ProcType == VKSDK_PROC_UPLOAD && a.RawData.ProtocolType == ptHecr &&
-        a.RawData.RawLE32(80) == kVisciiCodePage)
+        a.RawData.CodePage() == kVisciiCodePage)
       p.FileCodePage = HasFlag(p.Row, dtDeviceTextCodePage) ? 0 : 1200;
   }
   uint32_t auxCp = 0;

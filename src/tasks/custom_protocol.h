@@ -16,7 +16,7 @@
 #include "runtime/sync.h"
 #include "runtime/types.h"
 #include "tasks/data_types.h"
-#include "tasks/device_raw_data.h"
+#include "device/device_raw_data.h"
 #include "vemkasdk.h"
 
 namespace vk {

@@ -44,15 +44,6 @@ TVKSDKDevicesRawData AskFamily(const TVKProtocolClass& family, std::u16string_vi
 
 bool IsDetectableType(uint32_t t) { return t != 0 && t != 3; }
 
-bool IsShelfSystemDevice(const TVKSDKDeviceRawData& raw) {
-  uint8_t letter = 0;
-  if (raw.ProtocolType == ptHecr)
-    letter = raw.Raw[146];
-  else if (raw.ProtocolType == ptTSecr)
-    letter = raw.Raw[172];
-  return letter == 'j' || letter == 'z';
-}
-
 TVKSDKDeviceRawData GetDeviceRawData(std::u16string_view Addr, uint16_t Port, uint32_t ProtocolType, bool isCheck2,
                                      int32_t TimeOut, int32_t TryCount, TVKDebugList* DebugList) {
   const int32_t tries = TryCount >= 0 ? TryCount : SysParams().GetDeviceTryCount;

@@ -5,16 +5,14 @@
 #include <string>
 #include <string_view>
 
+#include "device/device_raw_data.h"
 #include "runtime/debug_list.h"
-#include "tasks/device_raw_data.h"
 #include "vemkasdk.h"
 
 namespace vk {
 
 // True unless the type is 0 or 3.
 bool IsDetectableType(uint32_t ProtocolType);
-// A Hecr or TSecr device whose class letter is "j" or "z".
-bool IsShelfSystemDevice(const TVKSDKDeviceRawData& raw);
 
 // One device's reply, empty when nothing answered. TimeOut -1 = the family
 // default, TryCount -1 = GetDeviceTryCount.

@@ -106,7 +106,7 @@ VKSDK_TASK ExecTask(std::u16string_view Addr, uint16_t Port, uint8_t ProtocolTyp
 
   if (raw.ProtocolType == ptHecr && !IsShelfSystemDevice(raw)) {
     const TVKDataTypeRow* row = DataTypeRow(ptHecr, DataType);
-    if (raw.Raw[210] == 1 && !HasFlag(row, dtNoTSecrRequery))
+    if (raw.TSecrCapable() && !HasFlag(row, dtNoTSecrRequery))
       Requery(raw, Addr, Port, ptTSecr, lines);
     if (raw.ProtocolType == ptHecr) {
       TVKSDKDeviceInfo info = DeviceRawDataToInfo(raw);

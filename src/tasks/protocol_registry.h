@@ -5,9 +5,9 @@
 
 #include <cstdint>
 
+#include "device/device_raw_data.h"
 #include "runtime/debug_list.h"
 #include "tasks/custom_protocol.h"
-#include "tasks/device_raw_data.h"
 #include "vemkasdk.h"
 
 namespace vk {

@@ -1,6 +1,7 @@
 #include "tasks/task_files.h"
 
 #include "data/text_file.h"
+#include "device/device_header.h"
 #include "runtime/debug_list.h"
 #include "runtime/debug_output.h"
 #include "runtime/platform.h"
@@ -27,8 +28,7 @@ void WriteTaskHeaders(TVKSDKCustomProtocol& task, const TVKDebugList* detectionL
   info.DataType = p.DataType;
   info.DataID = p.DataID;
   info.FileName = p.FileName;
-  info.RawData = p.DeviceRawData;
-  info.DeviceInfo = DeviceRawDataToInfo(p.DeviceRawData);
+  SetHeaderDevice(info, p.DeviceRawData, DeviceRawDataToInfo(p.DeviceRawData));
   if (p.LogList) WriteTaskHeader(*p.LogList, info);
   if (p.DebugList) {
     WriteTaskHeader(*p.DebugList, info);

@@ -4,8 +4,8 @@
 
 #include <fstream>
 
-#include "data/codepage.h"
 #include "data/sysdata.h"
+#include "runtime/codepage.h"
 #include "support/sdk_loader.h"
 
 namespace vk {

@@ -6,6 +6,7 @@
 #include <regex>
 #include <set>
 
+#include "device/device_header.h"
 #include "runtime/ini_file.h"
 #include "runtime_test_support.h"
 
@@ -40,8 +41,20 @@ TEST(DebugOutput, TimeTextsAndBaseFileName) {
 
 std::string Pad(const std::string& s) { return s + std::string(s.size() < 32 ? 32 - s.size() : 0, ' '); }
 
-TVKTaskHeaderInfo SampleHecrTask() {
-  TVKTaskHeaderInfo h;
+// A Hecr task's header parameters and the device it found; Header() adds
+// the device part the way the task files do.
+struct SampleTask : TVKTaskHeaderInfo {
+  TVKSDKDeviceRawData RawData;
+  TVKSDKDeviceInfo DeviceInfo{};
+  TVKTaskHeaderInfo Header() const {
+    TVKTaskHeaderInfo header = *this;
+    SetHeaderDevice(header, RawData, DeviceInfo);
+    return header;
+  }
+};
+
+SampleTask SampleHecrTask() {
+  SampleTask h;
   h.Addr = u"127.0.0.5";
   h.Port = 5002;
   h.ClassName = "TVKSDKHecrProtocol";
@@ -82,7 +95,7 @@ TEST(DebugOutput, TaskHeaderLayout) {
   test::TempDir dir;
   test::LoadIni(dir, "[System]\nDebugDir=" + dir.path().string() + "\n");
   TVKDebugList list;
-  WriteTaskHeader(list, SampleHecrTask());
+  WriteTaskHeader(list, SampleHecrTask().Header());
   auto bytes = list.SavedBytes();
   auto lines = test::SavedLines(std::string(bytes.begin(), bytes.end()));
 
@@ -149,7 +162,7 @@ TEST(DebugOutput, TaskHeaderItemsFollowTheFamily) {
     std::memset(h.RawData.Raw + 52, 0, 16);
     std::memcpy(h.RawData.Raw + 52, " 1.2.3.4\x01", 9);
     TVKDebugList list;
-    WriteTaskHeader(list, h);
+    WriteTaskHeader(list, h.Header());
     auto bytes = list.SavedBytes();
     const std::string text(bytes.begin(), bytes.end());
     EXPECT_NE(text.find("DetectProtocol:True \r\n"), std::string::npos);

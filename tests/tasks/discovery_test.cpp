@@ -11,13 +11,13 @@
 #include <set>
 #include <string>
 
+#include "device/device_blocks.h"
 #include "runtime/platform.h"
 #include "runtime/sysparams.h"
 #include "sim/sim_device.h"
 #include "support/loopback.h"
 #include "support/sdk_loader.h"
 #include "tasks/discovery.h"
-#include "tsecr/tsecr_discovery.h"
 
 namespace {
 

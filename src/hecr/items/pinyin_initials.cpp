@@ -2,7 +2,7 @@
 
 #include <iterator>
 
-#include "data/codepage.h"
+#include "runtime/codepage.h"
 
 namespace vk {
 

@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <limits>
 
-#include "data/codepage.h"
+#include "runtime/codepage.h"
 #include "data/numbers.h"
 #include "data/sysdata.h"
 #include "hecr/hecr_protocol.h"
@@ -353,7 +353,7 @@ int32_t TVKSDKHecrPLUItem::RowWeightRatio(const TVKCodecContext& Ctx, std::u16st
 
 void TVKSDKHecrPLUItem::DefineFields() {
   const TVKSDKDeviceRawData& raw = Params().DeviceRawData;
-  FDef = &Layout(raw.Raw[147] == 8, SysParams().ExpandName1);
+  FDef = &Layout(raw.LFCodeLen() == 8, SysParams().ExpandName1);
   FFields = FDef->Fields();
 }
 

@@ -1,6 +1,6 @@
 // Tables of the SDK's own character sets: the extra characters of code page
 // 950 and the letters of VISCII (code page 12581258).
-#include "data/codepage_tables.h"
+#include "runtime/codepage_tables.h"
 
 namespace vk {
 

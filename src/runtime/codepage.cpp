@@ -7,7 +7,7 @@
 // characters, 12541254, 12581258 and 64386438) are built here around their
 // own tables and are never given to ICU under their own numbers. Code page
 // 1258 adds its base-letter-and-tone-mark forms around ICU's converter.
-#include "data/codepage.h"
+#include "runtime/codepage.h"
 
 #include <unicode/ucnv.h>
 #include <unicode/ucnv_cb.h>
@@ -21,7 +21,7 @@
 #include <string>
 #include <unordered_map>
 
-#include "data/codepage_tables.h"
+#include "runtime/codepage_tables.h"
 #include "runtime/sysparams.h"
 
 namespace vk {

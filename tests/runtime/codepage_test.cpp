@@ -1,4 +1,4 @@
-#include "data/codepage.h"
+#include "runtime/codepage.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "data/codepage_tables.h"
+#include "runtime/codepage_tables.h"
 
 namespace vk {
 namespace {

@@ -1,8 +1,8 @@
-#include "tasks/device_info_fields.h"
+#include "device/device_info_fields.h"
 
 #include <cstring>
 
-#include "data/codepage.h"
+#include "runtime/codepage.h"
 
 namespace vk {
 

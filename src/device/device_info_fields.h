@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "tasks/device_raw_data.h"
+#include "device/device_raw_data.h"
 #include "vemkasdk.h"
 
 namespace vk {
