@@ -188,12 +188,14 @@ struct SimHecrTables::State {
       Bytes& area = Area(row);
       const size_t at = size_t{param} * t.packageSize;
       if (at < area.size())
-        std::copy_n(data.begin(), std::min(data.size(), area.size() - at), area.begin() + static_cast<ptrdiff_t>(at));
+        std::copy_n(data.begin(), std::min(data.size(), area.size() - at),
+                    area.begin() + static_cast<ptrdiff_t>(at));
     } else {
       Bytes& list = tables[row].bytes;
       if (param == 0) list.clear();
       const size_t room = Capacity(t) > list.size() ? Capacity(t) - list.size() : 0;
-      list.insert(list.end(), data.begin(), data.begin() + static_cast<ptrdiff_t>(std::min(room, data.size())));
+      list.insert(list.end(), data.begin(),
+                  data.begin() + static_cast<ptrdiff_t>(std::min(room, data.size())));
     }
     ++tables[row].received;
     turns.erase(t.upload);  // rows sharing the upload start again with the first
@@ -210,7 +212,8 @@ struct SimHecrTables::State {
     if (from < total) {
       const size_t to = std::min(total, from + package);
       data.assign(to - from, 0);
-      for (size_t i = std::max(from, size_t{t.uploadHead}); i < to; ++i) data[i - from] = area[i - t.uploadHead];
+      for (size_t i = std::max(from, size_t{t.uploadHead}); i < to; ++i)
+        data[i - from] = area[i - t.uploadHead];
     }
     const bool full = area.size() >= Capacity(t);
     turnEnds = data.empty() || (full && from + package >= total);
@@ -225,7 +228,8 @@ struct SimHecrTables::State {
 };
 
 std::optional<Answers> SimHecrTables::State::Serve(const Bytes& request, SimDevice& device) {
-  if (request.size() < 13 || !IsTableCommand(static_cast<uint16_t>(GetBE(request, 5, 2)))) return std::nullopt;
+  if (request.size() < 13 || !IsTableCommand(static_cast<uint16_t>(GetBE(request, 5, 2))))
+    return std::nullopt;
   auto frame = ParseHecr(request);
   if (!frame) return std::nullopt;
   const std::optional<uint8_t> codeLen = device.InfoByte(147);

@@ -98,14 +98,51 @@ inline constexpr HecrTableRow kHecrTables[] = {
     // key place, counter
     {"plu", 0, HecrTableKind::Keyed, HecrLayout::Any, 0x982E, 0x602E, 0x9830, 0x6071,
      512, 0, 512, 0, false, 0, 0, {0, 3, 239, 4}, 0},
+    {"unit", 1, HecrTableKind::Paged, HecrLayout::Any, 0x9823, 0x6022, 0, 0,
+     16, 0, 256, 25, false, 0, 0, {}, -1},
+    {"department", 2, HecrTableKind::Paged, HecrLayout::Any, 0x9814, 0x6014, 0, 0,
+     64, 0, 256, 99, false, 0, 0, {}, -1},
+    {"nutrition element", 26, HecrTableKind::Paged, HecrLayout::Any, 0x9834, 0x6032, 0, 0,
+     64, 0, 1024, 20, false, 0, 0, {}, -1},
+    {"nutrition info", 27, HecrTableKind::Keyed, HecrLayout::Any, 0x9825, 0x6023, 0x9824, 0,
+     512, 0, 512, 0, false, 0, 0, {0, 3, 0, 3}, 6},
+    // Notes are sent as 505 bytes when their text is short, else 1017.
+    {"note1", 12, HecrTableKind::Keyed, HecrLayout::Any, 0x9847, 0x6029, 0x9831, 0,
+     1017, 505, 0, 0, false, 0, 0, {0, 3, 0, 4}, 2},
+    {"note2", 13, HecrTableKind::Keyed, HecrLayout::Any, 0x9846, 0x6021, 0x9832, 0,
+     1017, 505, 0, 0, false, 0, 0, {0, 3, 0, 4}, 4},
+    {"note3", 14, HecrTableKind::Keyed, HecrLayout::Any, 0x985C, 0x605A, 0x985D, 0,
+     1017, 505, 0, 0, false, 0, 0, {0, 3, 0, 4}, 8},
+    {"note4", 28, HecrTableKind::Keyed, HecrLayout::Any, 0x9868, 0x6068, 0x9869, 0,
+     1017, 505, 0, 0, false, 0, 0, {0, 3, 0, 4}, 10},
+    // 99 packages of 3 records of 42 bytes and 2 zero bytes. The scale
+    // streams a 128-byte head block before them, 512 bytes per upload reply.
+    {"discount", 5, HecrTableKind::Paged, HecrLayout::Any, 0x9811, 0x6011, 0, 0,
+     42, 0, 128, 99, true, 128, 512, {}, -1},
+    // Hotkeys: the event list comes first; in the plain layout the buttons
+    // share its upload command and follow it in turn.
+    {"hotkey event", 3, HecrTableKind::Events, HecrLayout::Any, 0x9813, 0x6013, 0, 0,
+     32, 0, 256, kHecrHotKeyCount, false, 0, 0, {}, -1},
+    {"hotkey", 3, HecrTableKind::Paged, HecrLayout::Plain, 0x9812, 0x6013, 0, 0,
+     4, 0, 256, kHecrHotKeyCount, false, 0, 0, {}, -1},
+    {"hotkey touch", 3, HecrTableKind::Paged, HecrLayout::Touch, 0x9884, 0x6079, 0, 0,
+     64, 0, 1024, kHecrHotKeyCount, false, 0, 0, {}, -1},
 };
 
-// The rows' promises: records fit their packages, keyed rows have a key.
+// The rows' promises: records fit their packages, keyed rows have a key,
+// and rows of the same layout share no command but an upload one.
 constexpr bool HecrTablesAreSound() {
+  for (const auto& a : kHecrTables)
+    for (const auto& b : kHecrTables) {
+      if (&a == &b || (a.layout != b.layout && a.layout != HecrLayout::Any && b.layout != HecrLayout::Any))
+        continue;
+      for (uint16_t cmd : {a.download, a.erase, a.byKey})
+        if (cmd != 0 && (cmd == b.download || cmd == b.upload || cmd == b.erase || cmd == b.byKey)) return false;
+    }
   for (const auto& t : kHecrTables) {
-    if (t.kind == HecrTableKind::Keyed && (t.key.len == 0 || t.key.len8 == 0 || t.key.len > 4 || t.key.len8 > 4))
-      return false;
-    if (t.kind != HecrTableKind::Keyed && (t.recordSize > t.packageSize || t.packageSize == 0)) return false;
+    const bool keyed = t.kind == HecrTableKind::Keyed;
+    if (keyed && (t.key.len == 0 || t.key.len8 == 0 || t.key.len > 4 || t.key.len8 > 4)) return false;
+    if (!keyed && (t.recordSize > t.packageSize || t.packageSize == 0)) return false;
     if (t.counterAt >= 16 || (t.counterAt >= 0 && t.counterAt % 2 != 0)) return false;
   }
   return true;
