@@ -23,6 +23,9 @@ uint32_t HecrRecordKey(const HecrTableRow& table, const Bytes& record, uint8_t l
   return record.size() >= at + len ? static_cast<uint32_t>(BcdValue(&record[at], len)) : 0;
 }
 
+static_assert(kHecrTables[0].dataType == 0 && kHecrTables[0].kind == HecrTableKind::Keyed,
+              "the PLU table is the first row");
+
 uint32_t HecrPluRecordId(const Bytes& record, uint8_t lfCodeLen) {
   return HecrRecordKey(kHecrTables[0], record, lfCodeLen);
 }
