@@ -39,6 +39,8 @@ int main(int argc, char** argv) {
   bool noTables = false;
   uint32_t codePage = 0;
   int lfCodeLen = -1;
+  int hotkeys = -1;
+  int touch = -1;
   Faults faults;
 
   app.add_option("--hecr", hecrAddrs, "Address of a Hecr scale (repeatable)");
@@ -52,9 +54,12 @@ int main(int argc, char** argv) {
   app.add_option("--m3", m3, "Pecr answer to the M3 probe")
       ->check(CLI::IsMember({"none", "short", "zero", "nonzero"}));
   app.add_option("--duration", duration, "Stop after this many seconds (0: run until interrupted)");
-  app.add_flag("--no-tables", noTables, "Hecr scales do not keep tables (PLU, clock, counters)");
+  app.add_flag("--no-tables", noTables, "Hecr scales do not keep tables (PLU and the others, clock, counters)");
   app.add_option("--codepage", codePage, "Code page of Hecr scales' text fields (e.g. 65001)");
   app.add_option("--lfcode-len", lfCodeLen, "Label-format code length of Hecr scales (8: 8-digit PLU IDs)");
+  app.add_option("--hotkeys", hotkeys, "Number of preset buttons (HotKeyCount) of Hecr scales")
+      ->check(CLI::Range(0, 65535));
+  app.add_option("--touch", touch, "TouchFlag of Hecr scales (2: touch button layout)")->check(CLI::Range(0, 255));
   app.add_flag("--no-scan", noScan, "Do not listen on the segments' .255 addresses");
   app.add_flag("--quiet", quiet, "Do not print datagrams");
   app.add_flag("--silent", faults.silent, "Never answer");
@@ -82,6 +87,8 @@ int main(int argc, char** argv) {
       if (!version.empty()) info.version = static_cast<uint16_t>(ver);
       if (codePage) info.codePage = codePage;
       if (lfCodeLen >= 0) info.lfCodeLen = static_cast<uint8_t>(lfCodeLen);
+      if (hotkeys >= 0) info.hotkeyCount = static_cast<uint16_t>(hotkeys);
+      if (touch >= 0) info.touch = static_cast<uint8_t>(touch);
       auto& d = net.AddHecr(a, info);
       if (!noTables) tables.push_back(std::make_unique<SimHecrTables>(d));
     }
