@@ -9,6 +9,7 @@
 #include <string>
 
 #include "sim/sim_device.h"
+#include "support/hecr_scale.h"
 #include "support/loopback.h"
 #include "support/sdk_loader.h"
 
@@ -105,6 +106,22 @@ TEST(VemkaCli, InfoShowsEveryField) {
 
   EXPECT_EQ(Vemka("info 127.1.0.9 --tries 1").status, 1);
   EXPECT_EQ(Vemka("info not-an-address").status, 2);
+}
+
+}  // namespace
+
+namespace {
+
+// The table commands take every table by name: units go down and come back.
+TEST(VemkaCli, TablesByNameGoDownAndComeBack) {
+  vktest::HecrScale scale;
+  const fs::path file = vktest::WriteFile("cli_units.txt", "ID\tDescription\r\n4\tkg\r\n");
+  const fs::path back = vktest::TempDir() / "cli_units_back.txt";
+  EXPECT_EQ(Vemka("download " + scale.Addr() + " unit '" + file.string() + "'").status, 0);
+  EXPECT_EQ(Vemka("upload " + scale.Addr() + " UNIT '" + back.string() + "'").status, 0);
+  const auto lines = vktest::Lines(back);
+  ASSERT_EQ(lines.size(), 26u);
+  EXPECT_EQ(lines[5], "4\tkg");
 }
 
 }  // namespace
