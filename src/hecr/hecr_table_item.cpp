@@ -14,6 +14,18 @@ std::u16string ExportRowId(const TVKCodecContext& Ctx, const uint8_t*, int32_t) 
   return Widen(std::to_string(Ctx.RowId));
 }
 
+// ---- Both ----
+
+bool TVKSDKHecrDefinedItem::GetDelSendData(int32_t Index, TVKBytes& Data) {
+  if (Cmd().Del == 0) return TVKSDKHecrCustomItem::GetDelSendData(Index, Data);
+  return DeleteSend(Index, Data, Cmd().Del);
+}
+
+TVKSDKHecrRecvCheck TVKSDKHecrDefinedItem::SetDelRecvData(int32_t Index, const TVKBytes& Data) {
+  if (Cmd().Del == 0) return TVKSDKHecrCustomItem::SetDelRecvData(Index, Data);
+  return DeleteRecv(Index, Data, FDeleteRetriesWrongParam);
+}
+
 // ---- Whole tables ----
 
 void TVKSDKHecrTableItem::Create() {
@@ -122,15 +134,6 @@ void TVKSDKHecrTableItem::WriteRecordLine(const uint8_t* Record, size_t Size) {
   WriteTextLine(RecordToText(Record, Size));
 }
 
-bool TVKSDKHecrTableItem::GetDelSendData(int32_t Index, TVKBytes& Data) {
-  if (Cmd().Del == 0) return TVKSDKHecrCustomItem::GetDelSendData(Index, Data);
-  return DeleteSend(Index, Data, Cmd().Del);
-}
-
-TVKSDKHecrRecvCheck TVKSDKHecrTableItem::SetDelRecvData(int32_t Index, const TVKBytes& Data) {
-  if (Cmd().Del == 0) return TVKSDKHecrCustomItem::SetDelRecvData(Index, Data);
-  return DeleteRecv(Index, Data, false);
-}
 
 // ---- Streamed tables ----
 
@@ -276,14 +279,5 @@ TVKSDKHecrRecvCheck TVKSDKHecrStreamItem::SetUpRecvData(int32_t Index, const TVK
   return rcContinue;
 }
 
-bool TVKSDKHecrStreamItem::GetDelSendData(int32_t Index, TVKBytes& Data) {
-  if (Cmd().Del == 0) return TVKSDKHecrCustomItem::GetDelSendData(Index, Data);
-  return DeleteSend(Index, Data, Cmd().Del);
-}
-
-TVKSDKHecrRecvCheck TVKSDKHecrStreamItem::SetDelRecvData(int32_t Index, const TVKBytes& Data) {
-  if (Cmd().Del == 0) return TVKSDKHecrCustomItem::SetDelRecvData(Index, Data);
-  return DeleteRecv(Index, Data, true);
-}
 
 }  // namespace vk

@@ -16,20 +16,35 @@
 
 namespace vk {
 
-class TVKSDKHecrTableItem : public TVKSDKHecrCustomItem {
+// What both generic items share: the table definition, and the delete of
+// the whole table with the row's delete command (261 when it has none).
+class TVKSDKHecrDefinedItem : public TVKSDKHecrCustomItem {
  public:
-  TVKSDKHecrTableItem(TVKSDKHecrProtocol* HecrProtocol, const TVKSDKRAMDefineInfo& Def)
-      : TVKSDKHecrCustomItem(HecrProtocol), FDef(&Def) {}
+  TVKSDKHecrDefinedItem(TVKSDKHecrProtocol* HecrProtocol, const TVKSDKRAMDefineInfo& Def, bool DeleteRetriesWrongParam)
+      : TVKSDKHecrCustomItem(HecrProtocol), FDef(&Def), FDeleteRetriesWrongParam(DeleteRetriesWrongParam) {}
 
   void DefineFields() override { FFields = FDef->Fields(); }
+  bool GetDelSendData(int32_t Index, TVKBytes& Data) override;
+  TVKSDKHecrRecvCheck SetDelRecvData(int32_t Index, const TVKBytes& Data) override;
+
+ protected:
+  const TVKSDKRAMDefineInfo* FDef;
+
+ private:
+  bool FDeleteRetriesWrongParam;
+};
+
+class TVKSDKHecrTableItem : public TVKSDKHecrDefinedItem {
+ public:
+  TVKSDKHecrTableItem(TVKSDKHecrProtocol* HecrProtocol, const TVKSDKRAMDefineInfo& Def)
+      : TVKSDKHecrDefinedItem(HecrProtocol, Def, false) {}
+
   void Create() override;
   TLengthInfo GetLengthInfo() const override { return {FDef->PackageLen, FDef->SingleDataLen}; }
   bool GetDownSendData(int32_t Index, TVKBytes& Data) override;
   TVKSDKHecrRecvCheck SetDownRecvData(int32_t Index, const TVKBytes& Data) override;
   bool GetUpSendData(int32_t Index, TVKBytes& Data) override;
   TVKSDKHecrRecvCheck SetUpRecvData(int32_t Index, const TVKBytes& Data) override;
-  bool GetDelSendData(int32_t Index, TVKBytes& Data) override;
-  TVKSDKHecrRecvCheck SetDelRecvData(int32_t Index, const TVKBytes& Data) override;
 
  protected:
   // Places the file's rows (header first) before the records are built.
@@ -42,19 +57,17 @@ class TVKSDKHecrTableItem : public TVKSDKHecrCustomItem {
   // Reports (0, ..) and answers rcStop once every record is written.
   TVKSDKHecrRecvCheck UpProgress();
 
-  const TVKSDKRAMDefineInfo* FDef;
   TVKBytesDynArray FImportDatas;
   int32_t FRecordCount = 0;
   int32_t FRecordsPerPackage = 1;
   uint32_t FPendingError = 0, FPendingIndex = 0;
 };
 
-class TVKSDKHecrStreamItem : public TVKSDKHecrCustomItem {
+class TVKSDKHecrStreamItem : public TVKSDKHecrDefinedItem {
  public:
   TVKSDKHecrStreamItem(TVKSDKHecrProtocol* HecrProtocol, const TVKSDKRAMDefineInfo& Def)
-      : TVKSDKHecrCustomItem(HecrProtocol), FDef(&Def) {}
+      : TVKSDKHecrDefinedItem(HecrProtocol, Def, true) {}
 
-  void DefineFields() override { FFields = FDef->Fields(); }
   void Create() override;
   bool isHandled(TVKSDKUDPClientClass* UDPClient) override;
   TLengthInfo GetLengthInfo() const override { return {FDef->SingleDataLen, FDef->SingleDataLen}; }
@@ -62,8 +75,6 @@ class TVKSDKHecrStreamItem : public TVKSDKHecrCustomItem {
   TVKSDKHecrRecvCheck SetDownRecvData(int32_t Index, const TVKBytes& Data) override;
   bool GetUpSendData(int32_t Index, TVKBytes& Data) override;
   TVKSDKHecrRecvCheck SetUpRecvData(int32_t Index, const TVKBytes& Data) override;
-  bool GetDelSendData(int32_t Index, TVKBytes& Data) override;
-  TVKSDKHecrRecvCheck SetDelRecvData(int32_t Index, const TVKBytes& Data) override;
   void Prefetch(int32_t Index) override;
 
  protected:
@@ -90,7 +101,6 @@ class TVKSDKHecrStreamItem : public TVKSDKHecrCustomItem {
   enum class DownBuild { Ok, BadCells, CannotEncode };
   DownBuild BuildDownFrame(int32_t Index, TVKBytes& Data, size_t& FailedCell);
 
-  const TVKSDKRAMDefineInfo* FDef;
   TVKTableFileReader FReader;
   // The bytes every record starts from.
   TVKBytes FTemplate;

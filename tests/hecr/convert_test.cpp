@@ -15,6 +15,7 @@
 #include <tuple>
 #include <vector>
 
+#include "support/hecr_scale.h"
 #include "support/sdk_loader.h"
 
 namespace {
@@ -36,22 +37,7 @@ std::string ReadAll(const fs::path& p) {
 
 void WriteAll(const fs::path& p, const std::string& bytes) { std::ofstream(p, std::ios::binary) << bytes; }
 
-// Lines of a file without their CR LF (a UTF-8 byte-order mark is dropped).
-std::vector<std::string> Lines(const fs::path& p) {
-  std::string s = ReadAll(p);
-  if (s.rfind("\xEF\xBB\xBF", 0) == 0) s.erase(0, 3);
-  std::vector<std::string> out;
-  size_t start = 0;
-  while (start < s.size()) {
-    size_t end = s.find('\n', start);
-    if (end == std::string::npos) end = s.size();
-    std::string line = s.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    out.push_back(line);
-    start = end + 1;
-  }
-  return out;
-}
+using vktest::Lines;
 
 std::vector<std::string> Cells(const std::string& line) {
   std::vector<std::string> out;
