@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "hecr/hecr_protocol.h"
+#include "hecr/items/hotkey_item.h"
 #include "hecr/items/plu_item.h"
 #include "hecr/items/tables.h"
 
@@ -10,6 +11,9 @@ namespace vk {
 
 namespace {
 
+const TVKSDKRAMDefineInfo* const kHotKeyTables[] = {&TVKSDKHecrHotKeyItem::Layout(false, false),
+                                                     &TVKSDKHecrHotKeyItem::Layout(false, true),
+                                                     &TVKSDKHecrHotKeyItem::Layout(true, false)};
 const TVKSDKRAMDefineInfo* const kPluTables[] = {
     &TVKSDKHecrPLUItem::Layout(false, false), &TVKSDKHecrPLUItem::Layout(false, true),
     &TVKSDKHecrPLUItem::Layout(true, false), &TVKSDKHecrPLUItem::Layout(true, true)};
@@ -26,6 +30,10 @@ const TVKSDKHecrItemMaker kMakers[] = {
     {"TVKSDKHecrPLUItem", &MakeHecrItem<TVKSDKHecrPLUItem>, kPluTables},
     {"TVKSDKHecrUnitItem", &MakeTable<TVKSDKHecrTableItem, kUnitTable>, kOne<kUnitTable>},
     {"TVKSDKHecrDepartmentItem", &MakeTable<TVKSDKHecrTableItem, kDepartmentTable>, kOne<kDepartmentTable>},
+    {"TVKSDKHecrHotKeyItem", &MakeHecrItem<TVKSDKHecrHotKeyItem>, kHotKeyTables},
+    {"TVKSDKHecrNutritionElementItem", &MakeTable<TVKSDKHecrTableItem, kNutritionElementTable>,
+     kOne<kNutritionElementTable>},
+    {"TVKSDKHecrNutritionInfoItem", &MakeTable<TVKSDKHecrStreamItem, kNutritionInfoTable>, kOne<kNutritionInfoTable>},
 };
 
 }  // namespace

@@ -218,7 +218,10 @@ bool TVKSDKHecrStreamItem::GetDownSendData(int32_t Index, TVKBytes& Data) {
   char buf[96];
   std::snprintf(buf, sizeof buf, " cannot be encoded at row %d", RowOfIndex(Index) + 2);
   WriteDebug(std::u16string(f.ImportName) + u" value " + std::u16string(FReader.Cells()[failed]) + Widen(buf));
-  return Fail(VKSDK_ERR_ENCODE, static_cast<uint32_t>(Index) + 1);
+  // A key the record cannot hold names no record of the table (it would
+  // land on another one): the row itself is wrong, 265.
+  const bool key = !FDef->OrderFieldName.empty() && f.ImportName == FDef->OrderFieldName;
+  return Fail(key ? VKSDK_ERR_FILE_FORMAT : VKSDK_ERR_ENCODE, static_cast<uint32_t>(Index) + 1);
 }
 
 void TVKSDKHecrStreamItem::Prefetch(int32_t Index) {

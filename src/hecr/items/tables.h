@@ -8,5 +8,7 @@ namespace vk {
 
 extern const TVKSDKRAMDefineInfo kUnitTable;        // 25 units, IDs 0..24
 extern const TVKSDKRAMDefineInfo kDepartmentTable;  // 99 departments, IDs 1..99
+extern const TVKSDKRAMDefineInfo kNutritionElementTable;  // 20 nutrients, IDs 1..20
+extern const TVKSDKRAMDefineInfo kNutritionInfoTable;     // per PLU, streamed
 
 }  // namespace vk
