@@ -3,7 +3,9 @@
 #include <cstring>
 
 #include "hecr/hecr_protocol.h"
+#include "hecr/items/discount_item.h"
 #include "hecr/items/hotkey_item.h"
+#include "hecr/items/notes_item.h"
 #include "hecr/items/plu_item.h"
 #include "hecr/items/tables.h"
 
@@ -17,6 +19,8 @@ const TVKSDKRAMDefineInfo* const kHotKeyTables[] = {&TVKSDKHecrHotKeyItem::Layou
 const TVKSDKRAMDefineInfo* const kPluTables[] = {
     &TVKSDKHecrPLUItem::Layout(false, false), &TVKSDKHecrPLUItem::Layout(false, true),
     &TVKSDKHecrPLUItem::Layout(true, false), &TVKSDKHecrPLUItem::Layout(true, true)};
+
+const TVKSDKRAMDefineInfo* const kDiscountTables[] = {&TVKSDKHecrDiscountItem::Table()};
 
 // A fixed table that is nothing but its definition.
 template <class Item, const TVKSDKRAMDefineInfo& Def>
@@ -34,6 +38,8 @@ const TVKSDKHecrItemMaker kMakers[] = {
     {"TVKSDKHecrNutritionElementItem", &MakeTable<TVKSDKHecrTableItem, kNutritionElementTable>,
      kOne<kNutritionElementTable>},
     {"TVKSDKHecrNutritionInfoItem", &MakeTable<TVKSDKHecrStreamItem, kNutritionInfoTable>, kOne<kNutritionInfoTable>},
+    {"TVKSDKHecrDiscountItem", &MakeHecrItem<TVKSDKHecrDiscountItem>, kDiscountTables},
+    {"TVKSDKHecrNotesItem", &MakeHecrItem<TVKSDKHecrNotesItem>, TVKSDKHecrNotesItem::Layouts()},
 };
 
 }  // namespace

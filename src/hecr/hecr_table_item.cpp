@@ -235,9 +235,9 @@ TVKSDKHecrStreamItem::DownBuild TVKSDKHecrStreamItem::BuildDownFrame(int32_t Ind
                                                                      size_t& FailedCell) {
   if (!FReader.ReadRow(RowOfIndex(Index))) return DownBuild::BadCells;
   BeforeImport();
-  const int32_t len = std::clamp(RecordLenOfRow(), 0, FDef->SingleDataLen);
   std::memcpy(FRecord.data(), FTemplate.data(), FRecord.size());
   if (!FReader.ImportCells(FRecord.data(), FCtx, FailedCell)) return DownBuild::CannotEncode;
+  const int32_t len = std::clamp(RecordLenOfRow(), 0, FDef->SingleDataLen);
   AfterImport(FRecord.data(), len);
   BuildFrame(Data, Cmd().Down, ParamOf(Index), FRecord.data(), static_cast<size_t>(len));
   return DownBuild::Ok;

@@ -83,7 +83,8 @@ class TVKSDKHecrStreamItem : public TVKSDKHecrDefinedItem {
   virtual bool CheckDownloadFile() { return false; }
   // The file row download request Index carries.
   virtual int32_t RowOfIndex(int32_t Index) const { return Index; }
-  // Bytes of the record for the current row's cells.
+  // Bytes of the record for the current row, once its cells are imported
+  // into FRecord (a record may be sized by what it holds).
   virtual int32_t RecordLenOfRow() const { return FDef->SingleDataLen; }
   // Adjusts the current row's cells before they are imported.
   virtual void BeforeImport() {}
