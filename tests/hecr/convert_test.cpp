@@ -39,16 +39,7 @@ void WriteAll(const fs::path& p, const std::string& bytes) { std::ofstream(p, st
 
 using vktest::Lines;
 
-std::vector<std::string> Cells(const std::string& line) {
-  std::vector<std::string> out;
-  size_t start = 0;
-  for (;;) {
-    size_t tab = line.find('\t', start);
-    out.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
-    if (tab == std::string::npos) return out;
-    start = tab + 1;
-  }
-}
+using vktest::Cells;
 
 std::string Hex(const std::string& bytes) {
   static const char* kDigits = "0123456789ABCDEF";

@@ -19,16 +19,7 @@ namespace fs = std::filesystem;
 constexpr int32_t kDiscount = 5;
 constexpr size_t kRecord = 42, kPackage = 128;
 
-std::vector<std::string> Cells(const std::string& line) {
-  std::vector<std::string> out;
-  size_t start = 0;
-  for (;;) {
-    size_t tab = line.find('\t', start);
-    out.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
-    if (tab == std::string::npos) return out;
-    start = tab + 1;
-  }
-}
+using vktest::Cells;
 
 // Byte offset of a record's place (1..297) in the table.
 size_t OffsetOf(size_t place) { return (place - 1) / 3 * kPackage + (place - 1) % 3 * kRecord; }

@@ -7,7 +7,7 @@
 
 #include "hecr/hecr_protocol.h"
 #include "hecr/items/hotkey_item.h"
-#include "table_cells.h"
+#include "support/hecr_scale.h"
 #include "tasks/data_types.h"
 
 namespace {

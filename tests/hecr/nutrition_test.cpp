@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "table_cells.h"
+#include "support/hecr_scale.h"
 
 namespace {
 

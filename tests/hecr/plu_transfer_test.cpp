@@ -20,6 +20,7 @@
 
 #include "sim/hecr_tables.h"
 #include "sim/sim_device.h"
+#include "support/hecr_scale.h"
 #include "support/loopback.h"
 #include "support/progress.h"
 #include "support/sdk_loader.h"
@@ -116,25 +117,7 @@ std::string ReadFile(const fs::path& p) {
   return ss.str();
 }
 
-std::vector<std::vector<std::string>> ReadTable(const fs::path& p) {
-  std::vector<std::vector<std::string>> rows;
-  std::stringstream ss(ReadFile(p));
-  std::string line;
-  while (std::getline(ss, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.empty()) continue;
-    std::vector<std::string> cells;
-    size_t start = 0;
-    for (;;) {
-      size_t tab = line.find('\t', start);
-      cells.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
-      if (tab == std::string::npos) break;
-      start = tab + 1;
-    }
-    rows.push_back(cells);
-  }
-  return rows;
-}
+using vktest::ReadTable;
 
 uint32_t Exec(vktest::Sdk& sdk, const PluScale& scale, uint32_t procType, uint32_t dataId, int32_t dataType,
               const std::u16string& file, Recorder* rec = nullptr) {

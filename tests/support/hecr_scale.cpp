@@ -64,6 +64,24 @@ std::vector<std::string> Lines(const std::filesystem::path& path) {
   return out;
 }
 
+std::vector<std::string> Cells(const std::string& line) {
+  std::vector<std::string> out;
+  size_t start = 0;
+  for (;;) {
+    const size_t tab = line.find('\t', start);
+    out.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
+    if (tab == std::string::npos) return out;
+    start = tab + 1;
+  }
+}
+
+std::vector<std::vector<std::string>> ReadTable(const std::filesystem::path& path) {
+  std::vector<std::vector<std::string>> rows;
+  for (const std::string& line : Lines(path))
+    if (!line.empty()) rows.push_back(Cells(line));
+  return rows;
+}
+
 uint32_t Convert(Sdk& sdk, const std::u16string& deviceInfo, uint32_t procType, int32_t dataType,
                  const std::filesystem::path& text, const std::filesystem::path& bin) {
   Recorder r;

@@ -46,6 +46,10 @@ std::filesystem::path WriteFile(const std::string& name, const std::string& byte
 std::string ReadFile(const std::filesystem::path& path);
 // The lines of a text file without CR LF (a UTF-8 byte-order mark dropped).
 std::vector<std::string> Lines(const std::filesystem::path& path);
+// A line's cells, split at TABs.
+std::vector<std::string> Cells(const std::string& line);
+// A text table as cells: its lines, empty ones dropped, each split at TABs.
+std::vector<std::vector<std::string>> ReadTable(const std::filesystem::path& path);
 
 // An offline conversion of a Hecr table (procType 0: text to binary, 1:
 // binary to text) through the exported function; returns its final code.
