@@ -123,9 +123,6 @@ struct TVKSDKRAMDefineInfo {
   int32_t MaxCount = 0;
   int32_t FirstId = 1;
   bool ClearTail = false;     // a short last package is sent at full length
-  // Streamed tables: the table-count counter (byte offset) that gives the
-  // number of records to upload; -1 for none.
-  int32_t CounterOffset = -1;
 
   constexpr std::span<const TVKSDKRAMFieldInfo> Fields() const { return {FieldInfoDynArray, static_cast<size_t>(FieldCount)}; }
 };
@@ -134,7 +131,7 @@ struct TVKSDKRAMDefineInfo {
 template <size_t N>
 constexpr TVKSDKRAMDefineInfo TableDefine(const TVKSDKRAMFieldInfo (&Fields)[N], int32_t RecordLen,
                                           int32_t PackageLen, std::u16string_view OrderField = {},
-                                          int32_t FirstId = 1, int32_t MaxCount = 0, int32_t CounterOffset = -1) {
+                                          int32_t FirstId = 1, int32_t MaxCount = 0) {
   TVKSDKRAMDefineInfo d{};
   d.FieldInfoDynArray = Fields;
   d.FieldCount = static_cast<int32_t>(N);
@@ -143,7 +140,6 @@ constexpr TVKSDKRAMDefineInfo TableDefine(const TVKSDKRAMFieldInfo (&Fields)[N],
   d.OrderFieldName = OrderField;
   d.FirstId = FirstId;
   d.MaxCount = MaxCount;
-  d.CounterOffset = CounterOffset;
   return d;
 }
 

@@ -153,10 +153,10 @@ void TVKSDKHecrStreamItem::Create() {
     }
     case VKSDK_PROC_UPLOAD:
       WriteUploadHeader();
-      if (!p.isConvert && FDef->CounterOffset >= 0) {
+      if (!p.isConvert && Row().Counter >= 0) {
         TVKBytes counts;
         FCountsAnswered = ReadTableCounts(counts);
-        const size_t at = static_cast<size_t>(FDef->CounterOffset);
+        const size_t at = static_cast<size_t>(Row().Counter);
         FTotal = counts[at] << 8 | counts[at + 1];
       }
       break;

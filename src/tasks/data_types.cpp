@@ -18,9 +18,9 @@ constexpr uint32_t kLabelFlags = dtDeviceTextCodePage | dtNoTSecrRequery;
 constexpr uint32_t kNotesFlags = dtBin2Txt;
 
 constexpr TVKDataTypeRow kRows[] = {
-    // family, type, class, shelf-system class, commands, time-out class, port, flags
+    // family, type, class, shelf-system class, commands, time-out class, port, flags, counter
     {H, 0, "TVKSDKHecrPLUItem", "TVKSDKHecrESLPLUItem", C(0x982E, 0x602E, 0x9830, 0, 0, 0x6071), TO::SlowClear, 0,
-     dtNoTSecrRequery | dtClockFirst | dtBin2Txt | dtTxt2Bin},
+     dtNoTSecrRequery | dtClockFirst | dtBin2Txt | dtTxt2Bin, 0},
     {H, 1, "TVKSDKHecrUnitItem", "TVKSDKHecrUnitItem", C(0x9823, 0x6022)},
     {H, 2, "TVKSDKHecrDepartmentItem", "TVKSDKHecrDepartmentItem", C(0x9814, 0x6014)},
     {H, 3, "TVKSDKHecrHotKeyItem", "TVKSDKHecrHotKeyItem", C(0x9812, 0x6013, 0, 0, 0x9884, 0x6079, 0x9813), TO::Sync,
@@ -28,9 +28,9 @@ constexpr TVKDataTypeRow kRows[] = {
     {H, 4, "TVKSDKHecrGroupItem", "TVKSDKHecrGroupItem", C(0x9815, 0x6015)},
     {H, 5, "TVKSDKHecrDiscountItem", "TVKSDKHecrDiscountItem", C(0x9811, 0x6011)},
     {H, 10, "TVKSDKHecrTareItem", "TVKSDKHecrTareItem", C(0x9810, 0x6010)},
-    {H, 12, "TVKSDKHecrNotesItem", "TVKSDKHecrNotesItem", C(0x9847, 0x6029, 0x9831), TO::SlowClear, 0, kNotesFlags},
-    {H, 13, "TVKSDKHecrNotesItem", "TVKSDKHecrNotesItem", C(0x9846, 0x6021, 0x9832), TO::SlowClear, 0, kNotesFlags},
-    {H, 14, "TVKSDKHecrNotesItem", "TVKSDKHecrNotesItem", C(0x985C, 0x605A, 0x985D), TO::SlowClear, 0, kNotesFlags},
+    {H, 12, "TVKSDKHecrNotesItem", "TVKSDKHecrNotesItem", C(0x9847, 0x6029, 0x9831), TO::SlowClear, 0, kNotesFlags, 2},
+    {H, 13, "TVKSDKHecrNotesItem", "TVKSDKHecrNotesItem", C(0x9846, 0x6021, 0x9832), TO::SlowClear, 0, kNotesFlags, 4},
+    {H, 14, "TVKSDKHecrNotesItem", "TVKSDKHecrNotesItem", C(0x985C, 0x605A, 0x985D), TO::SlowClear, 0, kNotesFlags, 8},
     {H, 16, "TVKSDKHecrOptionsItem", "TVKSDKHecrESLOptionsItem", C(0x9850, 0x6028), TO::Sync, 0, dtBin2Txt},
     {H, 17, "TVKSDKHecrCustomBarcodeItem", "TVKSDKHecrCustomBarcodeItem", C(0x982D, 0x602D)},
     {H, 19, "TVKSDKHecrHeaderInfoItem", "TVKSDKHecrHeaderInfoItem", C(0x983F, 0x603F)},
@@ -38,8 +38,9 @@ constexpr TVKDataTypeRow kRows[] = {
     {H, 21, "TVKSDKHecrAdvertisementInfoItem", "TVKSDKHecrAdvertisementInfoItem", C(0x9917, 0x6067)},
     {H, 24, "TVKSDKHecrLabelAdvertisementInfo", "TVKSDKHecrLabelAdvertisementInfo", C(0x983E, 0x603E)},
     {H, 26, "TVKSDKHecrNutritionElementItem", "TVKSDKHecrNutritionElementItem", C(0x9834, 0x6032)},
-    {H, 27, "TVKSDKHecrNutritionInfoItem", "TVKSDKHecrNutritionInfoItem", C(0x9825, 0x6023, 0x9824)},
-    {H, 28, "TVKSDKHecrNotesItem", "TVKSDKHecrNotesItem", C(0x9868, 0x6068, 0x9869), TO::SlowClear, 0, kNotesFlags},
+    {H, 27, "TVKSDKHecrNutritionInfoItem", "TVKSDKHecrNutritionInfoItem", C(0x9825, 0x6023, 0x9824), TO::Sync, 0, 0,
+     6},
+    {H, 28, "TVKSDKHecrNotesItem", "TVKSDKHecrNotesItem", C(0x9868, 0x6068, 0x9869), TO::SlowClear, 0, kNotesFlags, 10},
     {H, 32, "TVKSDKHecrLabelItem", "TVKSDKHecrESLLabelItem", C(0, 0, 0x9872), TO::Sync, 0, kLabelFlags},
     {H, 33, "TVKSDKHecrLabelItem", "TVKSDKHecrESLLabelItem", C(0, 0, 0x9872), TO::Sync, 0, kLabelFlags},
     {H, 34, "TVKSDKHecrLabelItem", "TVKSDKHecrESLLabelItem", C(0, 0, 0x9872), TO::Sync, 0, kLabelFlags},
@@ -77,7 +78,7 @@ constexpr TVKDataTypeRow kRows[] = {
      dtNoInputFile | dtRawUpload | dtNoPecrRequeryById},
     {H, 152, "TVKSDKHecrSMSItem", "TVKSDKHecrSMSItem", C(0x9855, 0x6055), TO::Sync, 0, dtDeviceTextCodePage},
     {H, 153, "TVKSDKHecrRawDataItem", "TVKSDKHecrRawDataItem", C(0, 0x7400), TO::Sync, 0, dtDeviceTextCodePage},
-    {H, 261, "TVKSDKHecrMessage1Item", "TVKSDKHecrMessage1Item", C(0x986B, 0x606B, 0x986C), TO::Sync, 0, dtBin2Txt},
+    {H, 261, "TVKSDKHecrMessage1Item", "TVKSDKHecrMessage1Item", C(0x986B, 0x606B, 0x986C), TO::Sync, 0, dtBin2Txt, 14},
     {H, 263, "TVKSDKHecrSaleRecordItem", "TVKSDKHecrSaleRecordItem", {}, TO::Sync, 0, dtNoPecrRequery},
     {H, 264, "TVKSDKHecrPLUReportItem", "TVKSDKHecrPLUReportItem", C(0, 0x6041, 0x9845)},
     {H, 265, "TVKSDKHecrGroupReportItem", "TVKSDKHecrGroupReportItem", C(0, 0x6042, 0x9848)},

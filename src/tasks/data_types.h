@@ -54,6 +54,9 @@ struct TVKDataTypeRow {
   TVKTimeOutClass TimeOut = TVKTimeOutClass::Sync;
   uint16_t Port = 0;  // 0: the task's port
   uint32_t Flags = 0;
+  // The table-count counter (byte offset in the device's counts) that
+  // gives an upload's record count; -1 for none.
+  int8_t Counter = -1;
 
   bool Has(uint32_t flag) const { return (Flags & flag) != 0; }
 };

@@ -63,53 +63,29 @@ constexpr TVKSDKRAMFieldInfo kNoteFields8[] = {
     FieldInfo(u"Value", 4, &ImportNote, &ExportNote, 2 + Item::kMaxText),
 };
 
-// The data types and the table counter that gives each one's record count.
-struct NotesType {
-  int32_t DataType;
-  int32_t CounterOffset;
+// The four tables share the layout; the row of each data type gives its
+// commands and the counter of its record count.
+constexpr TVKSDKRAMDefineInfo kNotesDefs[2] = {
+    TableDefine(kNoteFields, Item::kFileRecord, Item::kFileRecord, u"PLUID"),
+    TableDefine(kNoteFields8, Item::kFileRecord, Item::kFileRecord, u"PLUID"),
 };
-constexpr NotesType kNotesTypes[] = {{12, 2}, {13, 4}, {14, 8}, {28, 10}};
+static_assert(DefineFits(kNotesDefs[0]) && DefineFits(kNotesDefs[1]) &&
+                  Item::kLongRecord - 6 == Item::kMaxText && Item::kLongRecord <= Item::kFileRecord,
+              "a note layout does not fit its record");
 
-template <size_t N>
-constexpr TVKSDKRAMDefineInfo NotesDefine(const TVKSDKRAMFieldInfo (&Fields)[N], int32_t CounterOffset) {
-  return TableDefine(Fields, Item::kFileRecord, Item::kFileRecord, u"PLUID", 1, 0, CounterOffset);
-}
-
-constexpr TVKSDKRAMDefineInfo kNotesDefs[2][4] = {
-    {NotesDefine(kNoteFields, 2), NotesDefine(kNoteFields, 4), NotesDefine(kNoteFields, 8),
-     NotesDefine(kNoteFields, 10)},
-    {NotesDefine(kNoteFields8, 2), NotesDefine(kNoteFields8, 4), NotesDefine(kNoteFields8, 8),
-     NotesDefine(kNoteFields8, 10)},
-};
-
-constexpr bool NotesLayoutsFit() {
-  for (const auto& row : kNotesDefs)
-    for (size_t k = 0; k < std::size(kNotesTypes); ++k)
-      if (!DefineFits(row[k]) || row[k].CounterOffset != kNotesTypes[k].CounterOffset) return false;
-  return Item::kLongRecord - 6 == Item::kMaxText && Item::kLongRecord <= Item::kFileRecord;
-}
-static_assert(NotesLayoutsFit(), "a note layout does not fit its record or names another counter");
-
-constexpr const TVKSDKRAMDefineInfo* kNotesList[] = {&kNotesDefs[0][0], &kNotesDefs[0][1], &kNotesDefs[0][2],
-                                                     &kNotesDefs[0][3], &kNotesDefs[1][0], &kNotesDefs[1][1],
-                                                     &kNotesDefs[1][2], &kNotesDefs[1][3]};
+constexpr const TVKSDKRAMDefineInfo* kNotesList[] = {&kNotesDefs[0], &kNotesDefs[1]};
 
 }  // namespace
 
 TVKSDKHecrNotesItem::TVKSDKHecrNotesItem(TVKSDKHecrProtocol* HecrProtocol)
-    : TVKSDKHecrStreamItem(HecrProtocol, kNotesDefs[0][0]) {}
+    : TVKSDKHecrStreamItem(HecrProtocol, kNotesDefs[0]) {}
 
-const TVKSDKRAMDefineInfo* TVKSDKHecrNotesItem::Layout(int32_t DataType, bool LFCodeLen8) {
-  for (size_t k = 0; k < std::size(kNotesTypes); ++k)
-    if (kNotesTypes[k].DataType == DataType) return &kNotesDefs[LFCodeLen8 ? 1 : 0][k];
-  return nullptr;
-}
+const TVKSDKRAMDefineInfo& TVKSDKHecrNotesItem::Layout(bool LFCodeLen8) { return kNotesDefs[LFCodeLen8 ? 1 : 0]; }
 
 std::span<const TVKSDKRAMDefineInfo* const> TVKSDKHecrNotesItem::Layouts() { return kNotesList; }
 
 void TVKSDKHecrNotesItem::DefineFields() {
-  const TVKSDKExecParams& p = Params();
-  if (const TVKSDKRAMDefineInfo* def = Layout(p.DataType, p.DeviceRawData.Raw[147] == 8)) FDef = def;
+  FDef = &Layout(Params().DeviceRawData.LFCodeLen() == 8);
   FFields = FDef->Fields();
 }
 

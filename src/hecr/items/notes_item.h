@@ -25,9 +25,8 @@ class TVKSDKHecrNotesItem : public TVKSDKHecrStreamItem {
 
   void DefineFields() override;
 
-  // The layout of a data type (12, 13, 14, 28; null for another) on a
-  // device with or without 8-digit label codes.
-  static const TVKSDKRAMDefineInfo* Layout(int32_t DataType, bool LFCodeLen8);
+  // The layout on a device with or without 8-digit label codes.
+  static const TVKSDKRAMDefineInfo& Layout(bool LFCodeLen8);
   static std::span<const TVKSDKRAMDefineInfo* const> Layouts();
 
  protected:

@@ -135,7 +135,6 @@ constexpr TVKSDKRAMDefineInfo MakeInfoTable() {
   d.SingleDataLen = 512;
   d.PackageLen = 512;
   d.OrderFieldName = u"PLUID";
-  d.CounterOffset = 6;
   return d;
 }
 

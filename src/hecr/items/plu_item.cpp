@@ -251,7 +251,6 @@ constexpr TVKSDKRAMDefineInfo PluDefine(const PluFields& f) {
   d.SingleDataLen = Item::kRecordSize;
   d.PackageLen = Item::kRecordSize;
   d.OrderFieldName = u"ID";
-  d.CounterOffset = 0;
   return d;
 }
 constexpr TVKSDKRAMDefineInfo kPluDefs[2][2] = {{PluDefine(kPlu[0][0]), PluDefine(kPlu[0][1])},
