@@ -102,6 +102,12 @@ sed -n '2,6p' "$back" | cut -f1,5,6,13 | tr -d '\r'
 awk -v a="$start" -v b="$mid" -v c="$end" -v n="$rows" 'BEGIN {
   printf "== Summary: %d PLUs down in %.2f s, up in %.2f s; the round trip is exact.\n", n, b - a, c - b }'
 
+echo "== The unit table goes down and comes back the same way"
+printf 'ID\tDescription\r\n1\tkg\r\n2\tpcs\r\n4\tlb\r\n' >"$work/units.txt"
+"$bin/vemka" download "$scale" unit "$work/units.txt"
+"$bin/vemka" upload "$scale" unit "$work/units_back.txt"
+sed -n '1,6p' "$work/units_back.txt" | tr -d '\r'
+
 stop_sim
 echo "== Simulated scale stopped. Debug files left in $work/debug:"
 ls "$work/debug"
