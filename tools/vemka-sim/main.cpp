@@ -2,6 +2,7 @@
 // (or for --duration seconds), printing every datagram they receive and send.
 //
 //   vemka-sim --hecr 127.0.0.2 --pecr 127.0.0.3 --tsecr 127.0.0.4
+//   vemka-sim --pecr 127.0.0.3 --pecr-record 128 --dotcount 3
 #include <CLI/CLI.hpp>
 #include <fmt/format.h>
 
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "sim/hecr_tables.h"
+#include "sim/pecr_tables.h"
 #include "sim/sim_device.h"
 
 namespace {
@@ -41,6 +43,8 @@ int main(int argc, char** argv) {
   int lfCodeLen = -1;
   int hotkeys = -1;
   int touch = -1;
+  int pecrRecord = 64;
+  int dotCount = -1;
   Faults faults;
 
   app.add_option("--hecr", hecrAddrs, "Address of a Hecr scale (repeatable)");
@@ -54,12 +58,17 @@ int main(int argc, char** argv) {
   app.add_option("--m3", m3, "Pecr answer to the M3 probe")
       ->check(CLI::IsMember({"none", "short", "zero", "nonzero"}));
   app.add_option("--duration", duration, "Stop after this many seconds (0: run until interrupted)");
-  app.add_flag("--no-tables", noTables, "Hecr scales do not keep tables (PLU and the others, clock, counters)");
+  app.add_flag("--no-tables", noTables,
+               "Scales do not keep tables (Hecr: PLU and the others, clock, counters; Pecr: PLU, clock)");
   app.add_option("--codepage", codePage, "Code page of Hecr scales' text fields (e.g. 65001)");
   app.add_option("--lfcode-len", lfCodeLen, "Label-format code length of Hecr scales (8: 8-digit PLU IDs)");
   app.add_option("--hotkeys", hotkeys, "Number of preset buttons (HotKeyCount) of Hecr scales")
       ->check(CLI::Range(0, 65535));
   app.add_option("--touch", touch, "TouchFlag of Hecr scales (2: touch button layout)")->check(CLI::Range(0, 255));
+  app.add_option("--pecr-record", pecrRecord, "PLU record size of Pecr scales")
+      ->check(CLI::IsMember({64, 128}));
+  app.add_option("--dotcount", dotCount, "Price decimals (DotCount) in Pecr scales' parameter block")
+      ->check(CLI::Range(0, 255));
   app.add_flag("--no-scan", noScan, "Do not listen on the segments' .255 addresses");
   app.add_flag("--quiet", quiet, "Do not print datagrams");
   app.add_flag("--silent", faults.silent, "Never answer");
@@ -78,6 +87,7 @@ int main(int argc, char** argv) {
 
   SimNetwork net;
   std::vector<std::unique_ptr<SimHecrTables>> tables;
+  std::vector<std::unique_ptr<SimPecrTables>> pecrTables;
   try {
     const uint32_t ver = version.empty() ? 0 : static_cast<uint32_t>(std::stoul(version, nullptr, 0));
     for (const auto& a : hecrAddrs) {
@@ -97,11 +107,15 @@ int main(int argc, char** argv) {
       info.serial = serial;
       if (!name.empty()) info.name = name;
       if (!version.empty()) info.version = ver;
+      if (pecrRecord == 128) info.power = 0xAC;
       auto& d = net.AddPecr(a, info);
       d.SetM3Answer(m3 == "short"     ? M3Answer::Short
                     : m3 == "zero"    ? M3Answer::ZeroData
                     : m3 == "nonzero" ? M3Answer::NonZeroData
                                       : M3Answer::None);
+      if (noTables) continue;
+      pecrTables.push_back(std::make_unique<SimPecrTables>(d));
+      if (dotCount >= 0) pecrTables.back()->SetDotCount(static_cast<uint8_t>(dotCount));
     }
     for (const auto& a : tsecrAddrs) {
       TSecrInfo info;
@@ -149,6 +163,7 @@ int main(int argc, char** argv) {
   while (!gStop && (duration <= 0 || std::chrono::steady_clock::now() < end))
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   for (auto& t : tables) t->CancelLateAnswers();
+  for (auto& t : pecrTables) t->CancelLateAnswers();
   net.Stop();
   return 0;
 }
