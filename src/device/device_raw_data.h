@@ -52,6 +52,8 @@ struct TVKSDKDeviceRawData {
   // TSecr block.
   static constexpr size_t kTSecrClassLetter = 172;
   // Pecr block.
+  static constexpr size_t kPecrLegacyPattern = 4;  // 128 bytes 255, 254, ..., 128 on legacy boards
+  static constexpr size_t kPecrPower = 27;         // 0xAC: a 3.3 V board with 128-byte PLU records
   static constexpr size_t kPecrKeyType = 50;
 
   uint16_t HecrVersion() const { return static_cast<uint16_t>(RawBE(kHecrVersion, 2)); }
@@ -84,6 +86,15 @@ struct TVKSDKDeviceRawData {
 
   // Pecr block: the keyboard byte as the board reports it.
   uint8_t PecrKeyType() const { return Raw[kPecrKeyType]; }
+  // A legacy board fills bytes 4..131 with 255, 254, ..., 128 instead of
+  // its facts.
+  bool PecrLegacyBoard() const {
+    for (size_t i = 0; i < 128; ++i)
+      if (Raw[kPecrLegacyPattern + i] != 255 - i) return false;
+    return true;
+  }
+  // Bytes of one PLU record on the scale: 128 on 3.3 V boards, else 64.
+  uint16_t PecrRecordSize() const { return !PecrLegacyBoard() && Raw[kPecrPower] == 0xAC ? 128 : 64; }
 
   // The default-protocol letter of a Hecr or TSecr device, 0 for others.
   uint8_t DefaultProtocolLetter() const {

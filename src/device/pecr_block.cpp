@@ -10,7 +10,6 @@ namespace vk {
 
 namespace {
 
-constexpr size_t kLegacyPattern = 4;  // 128 bytes 255, 254, ..., 128 on legacy boards
 constexpr size_t kPowerFlag = 27;
 constexpr size_t kMakerTag = 42;
 constexpr size_t kOwnName = 55;
@@ -28,14 +27,6 @@ constexpr TVKInfoField kPecrFields[] = {
     {110, 16, VK_INFO_FIELD(CPUID), TVKRawOrder::Bytes},
 };
 static_assert(InfoFieldsFit(kPecrFields), "every Pecr field lies inside the block and the record");
-
-// Legacy boards fill bytes 4..131 with 255, 254, ..., 128 instead of their
-// facts.
-bool IsLegacyBoard(const uint8_t* raw) {
-  for (int i = 0; i < 128; ++i)
-    if (raw[kLegacyPattern + i] != 255 - i) return false;
-  return true;
-}
 
 const char16_t* PowerText(uint8_t flag) {
   switch (flag) {
@@ -63,7 +54,7 @@ TVKSDKDeviceInfo PecrBlockToInfo(const TVKSDKDeviceRawData& raw) {
   const uint8_t key = raw.PecrKeyType();
   info.KeyType = key == 209 ? 2 : key == 0 ? 1 : key;
 
-  const bool legacy = IsLegacyBoard(raw.Raw);
+  const bool legacy = raw.PecrLegacyBoard();
   if (legacy) {
     // What a legacy board's block cannot say.
     info.Version = 0;

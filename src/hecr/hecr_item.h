@@ -113,7 +113,7 @@ class TVKSDKHecrCustomItem {
   TVKSDKExecParams& Params() const;
   // The data type's row; items are only made for data types that have one.
   const TVKDataTypeRow& Row() const;
-  const TVKHecrCommands& Cmd() const { return Row().Cmd; }
+  const TVKTableCommands& Cmd() const { return Row().Cmd; }
   void DoProgress(uint32_t ErrorCode, uint32_t Index, uint32_t Total);
   void WriteDebug(std::string_view line);
   void WriteDebug(std::u16string_view line);

@@ -116,6 +116,8 @@ class TVKSDKCustomProtocol {
   std::unique_ptr<TVKFileStream> CreateOutputFile(const std::u16string& name);
   bool NeedsInputFile() const;
   bool WritesFileHeader() const;
+  // True once a final code has reached DoProgress (task thread only).
+  bool FinalReported() const { return FFinalReported; }
 
   TVKSDKExecParams FExecParams;
   TVKLock FLock;

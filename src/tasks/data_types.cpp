@@ -9,7 +9,7 @@ constexpr uint8_t H = ptHecr, P = ptPecr;
 
 // Hecr request commands: download, upload, delete, list, then the second
 // download, the second upload and the pre-download where a table has them.
-constexpr TVKHecrCommands C(uint16_t down, uint16_t up = 0, uint16_t del = 0, uint16_t list = 0,
+constexpr TVKTableCommands C(uint16_t down, uint16_t up = 0, uint16_t del = 0, uint16_t list = 0,
                             uint16_t downAlt = 0, uint16_t upAlt = 0, uint16_t downPre = 0) {
   return {down, up, del, list, downAlt, upAlt, downPre};
 }
@@ -99,6 +99,25 @@ constexpr TVKDataTypeRow kRows[] = {
     {H, 8200, "TVKSDKHecrTKFirmwareItem", "TVKSDKHecrTKFirmwareItem"},
     {H, 8201, "TVKSDKHecrADFirmwareItem", "TVKSDKHecrADFirmwareItem", {}, TO::Firmware},
 
+    // Pecr: download data type (64-byte layout, then 128-byte), upload table
+    // codes (the same two layouts), the address of the clear request.
+    {P, 0, "TVKSDKPecrPLUItem", nullptr, C(11, 128, 4, 0, 123, 132), TO::Sync, 0, dtClockFirst},
+    {P, 1, "TVKSDKPecrUnitItem", nullptr},
+    {P, 3, "TVKSDKPecrHotkeyItem", nullptr},
+    {P, 5, "TVKSDKPecrDiscountItem", nullptr},
+    {P, 16, "TVKSDKPecrOptionsItem", nullptr},
+    {P, 19, "TVKSDKPecrHeaderInfoItem", nullptr},
+    {P, 20, "TVKSDKPecrFooterInfoItem", nullptr},
+    {P, 32, "TVKSDKPecrLabelItem", nullptr},
+    {P, 33, "TVKSDKPecrLabelItem", nullptr},
+    {P, 34, "TVKSDKPecrLabelItem", nullptr},
+    {P, 35, "TVKSDKPecrLabelItem", nullptr},
+    {P, 36, "TVKSDKPecrLabelItem", nullptr},
+    {P, 113, "TVKSDKPecrSpeedCodeItem", nullptr},
+    {P, 151, "TVKSDKPecrCommandItem", nullptr, {}, TO::Sync, 0, dtNoInputFile | dtRawUpload},
+    {P, 152, "TVKSDKPecrSMSItem", nullptr},
+    {P, 261, "TVKSDKPecrMessage1Item", nullptr},
+    {P, 8195, "TVKSDKPecrFirmwareItem", nullptr, {}, TO::Firmware},
     {P, 8451, "TVKSDKPecrFirmwareItem", nullptr, {}, TO::Firmware, 5001, dtNoDetection},
 };
 

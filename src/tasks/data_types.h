@@ -17,9 +17,11 @@ enum class TVKTimeOutClass : uint8_t {
   Firmware,   // UpdateFirmware...
 };
 
-// The request commands of a Hecr table (0: none). A few tables use more
-// than one per direction; the item says which of them applies when.
-struct TVKHecrCommands {
+// The request codes of a table (0: none): Hecr commands; for Pecr tables
+// the frames' data types and table codes (the item says which is which). A
+// few tables use more than one per direction; the item says which of them
+// applies when.
+struct TVKTableCommands {
   uint16_t Down = 0;
   uint16_t Up = 0;
   uint16_t Del = 0;
@@ -38,7 +40,7 @@ enum TVKDataTypeFlag : uint32_t {
   dtNoTSecrRequery = 1u << 5,      // a TSecr-capable Hecr scale is not asked again as TSecr
   dtNoPecrRequery = 1u << 6,       // a Hecr scale that prefers Pecr is not asked again as Pecr
   dtNoPecrRequeryById = 1u << 7,   // ... only when the task's DataID is 1
-  dtClockFirst = 1u << 8,          // with AutoSyncTime, the device clock is set before the transfer
+  dtClockFirst = 1u << 8,          // the device clock is set before the transfer (Hecr: with AutoSyncTime)
   dtBin2Txt = 1u << 9,             // VemkaSDK_Bin2TxtA converts it
   dtTxt2Bin = 1u << 10,            // VemkaSDK_Txt2BinA converts it
 };
@@ -50,7 +52,7 @@ struct TVKDataTypeRow {
   // (null: that kind of device has no such table).
   const char* ItemClass;
   const char* ShelfItemClass;
-  TVKHecrCommands Cmd{};
+  TVKTableCommands Cmd{};
   TVKTimeOutClass TimeOut = TVKTimeOutClass::Sync;
   uint16_t Port = 0;  // 0: the task's port
   uint32_t Flags = 0;

@@ -17,8 +17,11 @@ TEST(HecrItemTable, EveryDataTypeHasExactlyOneRow) {
                                150, 151, 152, 153, 261, 263, 264, 265, 266, 288, 289, 290, 4101, 8193, 8194, 8195,
                                8196, 8197, 8198, 8199, 8200, 8201};
   std::set<int> seen;
-  for (const auto& row : vk::DataTypeRows())
-    if (row.Family == ptHecr) EXPECT_TRUE(seen.insert(row.DataType).second) << row.DataType;
+  for (const auto& row : vk::DataTypeRows()) {
+    if (row.Family == ptHecr) {
+      EXPECT_TRUE(seen.insert(row.DataType).second) << row.DataType;
+    }
+  }
   EXPECT_EQ(seen, known);
 
   for (int type : known) {
