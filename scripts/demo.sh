@@ -16,13 +16,15 @@ printf '[System]\nSyncTimeOut=500\nSyncTryCount=2\nGetDeviceTimeOut=300\nGetDevi
   "$work/debug" > "$VEMKASDK_INI"
 
 scale=127.0.0.2
+pecr=127.0.0.3
 sample=docs/samples/plu_sample.txt
 back="$work/plu_back.txt"
 
 # The simulated scale keeps its PLU table in memory; its text fields are
 # UTF-8 (code page 65001), so names in any script fit. It stops by itself
 # after --duration seconds should this script be killed before its trap runs.
-"$bin/vemka-sim" --hecr "$scale" --codepage 65001 --quiet --duration 300 >"$work/sim.out" 2>&1 &
+"$bin/vemka-sim" --hecr "$scale" --codepage 65001 --pecr "$pecr" --pecr-record 128 --quiet --duration 300 \
+  >"$work/sim.out" 2>&1 &
 sim_pid=$!
 stop_sim() {
   if kill -0 "$sim_pid" 2>/dev/null; then
@@ -34,7 +36,7 @@ trap stop_sim EXIT
 trap 'exit 130' INT TERM
 
 tries=0
-until grep -q "scale on $scale" "$work/sim.out" 2>/dev/null; do
+until grep -q "scale on $scale" "$work/sim.out" 2>/dev/null && grep -q "scale on $pecr" "$work/sim.out"; do
   tries=$((tries + 1))
   if [ "$tries" -gt 100 ] || ! kill -0 "$sim_pid" 2>/dev/null; then
     echo "the simulated scale did not start:" >&2
@@ -43,7 +45,7 @@ until grep -q "scale on $scale" "$work/sim.out" 2>/dev/null; do
   fi
   sleep 0.1
 done
-echo "== Simulated Hecr scale running on $scale (process $sim_pid)"
+echo "== Simulated Hecr scale on $scale and Pecr scale on $pecr running (process $sim_pid)"
 
 # Discovery commands, when this build of the host has them.
 if "$bin/vemka" --help 2>/dev/null | grep -q '^ *info '; then
@@ -107,6 +109,13 @@ printf 'ID\tDescription\r\n1\tkg\r\n2\tpcs\r\n4\tlb\r\n' >"$work/units.txt"
 "$bin/vemka" download "$scale" unit "$work/units.txt"
 "$bin/vemka" upload "$scale" unit "$work/units_back.txt"
 sed -n '1,6p' "$work/units_back.txt" | tr -d '\r'
+
+echo "== A PLU table through the simulated Pecr scale on $pecr (128-byte records)"
+printf 'ID\tName1\tPrice\tUnitID\tLabel1ID\tName2\r\n101\tApples\t2.49\t1\t3\tfresh\r\n102\tPears\t3.1\t1\t1\tlocal\r\n103\tBread\t1.99\t0\t2\tdaily\r\n' \
+  >"$work/pecr_plu.txt"
+"$bin/vemka" download "$pecr" plu "$work/pecr_plu.txt"
+"$bin/vemka" upload "$pecr" plu "$work/pecr_plu_back.txt"
+cut -f1,2,3,7,8,17 "$work/pecr_plu_back.txt" | tr -d '\r'
 
 stop_sim
 echo "== Simulated scale stopped. Debug files left in $work/debug:"

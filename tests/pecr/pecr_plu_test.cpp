@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -30,8 +31,11 @@ PecrInfo Info(bool record128, bool legacy = false) {
 
 class PecrScale {
  public:
-  explicit PecrScale(const PecrInfo& info = {}, int host = 3) : addr_(vk::test::LoopbackAddr(host)) {
+  // `first` may add request handlers that answer before the table's.
+  explicit PecrScale(const PecrInfo& info = {}, int host = 3, const std::function<void(SimDevice&)>& first = {})
+      : addr_(vk::test::LoopbackAddr(host)) {
     dev_ = &net_.AddPecr(addr_, info);
+    if (first) first(*dev_);
     tables_ = std::make_unique<SimPecrTables>(*dev_);
     net_.Start(false);
   }
@@ -40,6 +44,7 @@ class PecrScale {
     net_.Stop();
   }
   SimPecrTables& Tables() { return *tables_; }
+  SimDevice& Device() { return *dev_; }
   const std::string& Addr() const { return addr_; }
   uint32_t Exec(uint32_t procType, int32_t dataType, const fs::path& file, vktest::Recorder* rec = nullptr) {
     vktest::Recorder local;
@@ -271,6 +276,24 @@ TEST(PecrPlu, MissingTablesAndOperationsEndWith261) {
     EXPECT_TRUE(scale.Requests().empty()) << type;
   }
   EXPECT_EQ(scale.Exec(4, kPlu, vktest::TempDir() / "l.txt"), 261u);
+  EXPECT_EQ(scale.Tables().ClosingFrames(), 1);
+  // The scale's program (8451) goes to the Pecr family without detection.
+  scale.Device().Log().Clear();
+  EXPECT_EQ(scale.Exec(0, 8451, file), 261u);
+  EXPECT_TRUE(scale.Device().Log().Of(Direction::Received).empty());
+}
+
+// A reply that is neither a whole frame nor a short acknowledgement is no
+// answer: the request goes out again, and in the end the task gives 266.
+TEST(PecrPlu, RepliesThatFailTheFrameCheckAreNoAnswer) {
+  // The parameter block arrives cut to 100 bytes.
+  PecrScale scale(Info(false), 90, [](SimDevice& d) {
+    d.AddPecrRequest(108, [](const Bytes&, uint16_t, const Peer&) -> std::optional<Answers> {
+      return Answers{Bytes(100, 108)};
+    });
+  });
+  EXPECT_EQ(scale.Exec(1, kPlu, vktest::TempDir() / "cut.txt"), 266u);
+  EXPECT_EQ(scale.Frames(108).size(), 2u);  // SyncTryCount sends, none taken
   EXPECT_EQ(scale.Tables().ClosingFrames(), 1);
 }
 
