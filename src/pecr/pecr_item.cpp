@@ -23,7 +23,13 @@ constexpr Maker kMakers[] = {
     {"TVKSDKPecrPLUItem", &MakePecrItem<TVKSDKPecrPLUItem>},
 };
 
+const TVKSDKRAMDefineInfo* const kTables[] = {
+    &TVKSDKPecrPLUItem::Layout(false, false), &TVKSDKPecrPLUItem::Layout(false, true),
+    &TVKSDKPecrPLUItem::Layout(true, false), &TVKSDKPecrPLUItem::Layout(true, true)};
+
 }  // namespace
+
+std::span<const TVKSDKRAMDefineInfo* const> PecrTableDefines() { return kTables; }
 
 TVKSDKPecrItemFactory PecrItemFactoryOf(const TVKDataTypeRow* Row) {
   if (!Row || !Row->ItemClass) return nullptr;

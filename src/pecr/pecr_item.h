@@ -101,5 +101,8 @@ using TVKSDKPecrItemFactory = std::unique_ptr<TVKSDKPecrCustomItem> (*)(TVKSDKPe
 // The maker of the class a data type's row names; null when the class is
 // not built into the library (or the family has no such table).
 TVKSDKPecrItemFactory PecrItemFactoryOf(const TVKDataTypeRow* Row);
+// Every table definition the built Pecr items use (for checks that run
+// over every field table).
+std::span<const TVKSDKRAMDefineInfo* const> PecrTableDefines();
 
 }  // namespace vk

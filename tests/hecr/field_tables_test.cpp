@@ -10,6 +10,7 @@
 #include "data/table_ops.h"
 #include "data/text_file.h"
 #include "hecr/hecr_item_table.h"
+#include "pecr/pecr_item.h"
 
 namespace {
 
@@ -43,30 +44,37 @@ TVKBytes Encode(const TVKSDKRAMDefineInfo& d, const TVKStrings& cells, const TVK
   return recs[0];
 }
 
+// Every definition the families register, with the class that uses it.
+std::vector<std::pair<std::string, const TVKSDKRAMDefineInfo*>> RegisteredTables() {
+  std::vector<std::pair<std::string, const TVKSDKRAMDefineInfo*>> out;
+  for (const auto& maker : HecrItemMakers())
+    for (const TVKSDKRAMDefineInfo* d : maker.Tables) out.emplace_back(maker.ClassName, d);
+  for (const TVKSDKRAMDefineInfo* d : PecrTableDefines()) out.emplace_back("Pecr", d);
+  return out;
+}
+
 TEST(FieldTables, EveryRegisteredTableRoundTrips) {
   int layout = 0;
-  for (const auto& maker : HecrItemMakers()) {
-    for (const TVKSDKRAMDefineInfo* d : maker.Tables) {
-      SCOPED_TRACE(std::string(maker.ClassName) + " layout " + std::to_string(layout++));
-      ASSERT_TRUE(DefineFits(*d));
-      const size_t columns = HeaderOf(*d).size();
-      // Seeds: all zero, and bytes that read as digits in BCD and as text.
-      for (uint8_t fill : {uint8_t{0}, uint8_t{0x31}}) {
-        const TVKCodecContext c = Context();
-        const TVKBytes seed(static_cast<size_t>(d->SingleDataLen), fill);
-        const TVKStrings cells = Decode(*d, seed, c);
-        ASSERT_EQ(cells.size(), columns);
-        const TVKBytes once = Encode(*d, cells, c);
-        const TVKStrings again = Decode(*d, once, c);
-        EXPECT_EQ(Encode(*d, again, c), once) << "fill " << int(fill);
-      }
-      // A record cut short: every column is still there, no byte outside
-      // the data is read (the sanitizers watch the heap copy).
-      const TVKBytes full(static_cast<size_t>(d->SingleDataLen), 0x31);
-      for (size_t len = 0; len < full.size(); ++len) {
-        TVKBytes cut(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(len));
-        EXPECT_EQ(Decode(*d, cut, Context()).size(), columns) << "cut at " << len;
-      }
+  for (const auto& [owner, d] : RegisteredTables()) {
+    SCOPED_TRACE(owner + " layout " + std::to_string(layout++));
+    ASSERT_TRUE(DefineFits(*d));
+    const size_t columns = HeaderOf(*d).size();
+    // Seeds: all zero, and bytes that read as digits in BCD and as text.
+    for (uint8_t fill : {uint8_t{0}, uint8_t{0x31}}) {
+      const TVKCodecContext c = Context();
+      const TVKBytes seed(static_cast<size_t>(d->SingleDataLen), fill);
+      const TVKStrings cells = Decode(*d, seed, c);
+      ASSERT_EQ(cells.size(), columns);
+      const TVKBytes once = Encode(*d, cells, c);
+      const TVKStrings again = Decode(*d, once, c);
+      EXPECT_EQ(Encode(*d, again, c), once) << "fill " << int(fill);
+    }
+    // A record cut short: every column is still there, no byte outside
+    // the data is read (the sanitizers watch the heap copy).
+    const TVKBytes full(static_cast<size_t>(d->SingleDataLen), 0x31);
+    for (size_t len = 0; len < full.size(); ++len) {
+      TVKBytes cut(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(len));
+      EXPECT_EQ(Decode(*d, cut, Context()).size(), columns) << "cut at " << len;
     }
   }
 }
