@@ -159,19 +159,23 @@ std::u16string RecordToText(const uint8_t* Data, size_t DataSize, const TVKSDKRA
     } else if (f.ExportFun) {
       if (s >= 0) cell = f.ExportFun(Ctx, Data + BaseOffset + f.Offset, static_cast<int32_t>(s));
     }
-    // A cell never breaks its line: CR and LF (say, in a name read from a
-    // scale) are written as the cell escapes the readers undo; TAB is left out.
-    for (char16_t c : cell) {
-      if (c == u'\t') continue;
-      if (c == u'\r')
-        line += u"{$0D}";
-      else if (c == u'\n')
-        line += u"{$0A}";
-      else
-        line.push_back(c);
-    }
+    AppendCell(line, cell);
   }
   return line;
+}
+
+void AppendCell(std::u16string& Line, std::u16string_view Cell) {
+  // CR and LF (say, in a name read from a scale) are written as the cell
+  // escapes the readers undo; TAB is left out.
+  for (char16_t c : Cell) {
+    if (c == u'\t') continue;
+    if (c == u'\r')
+      Line += u"{$0D}";
+    else if (c == u'\n')
+      Line += u"{$0A}";
+    else
+      Line.push_back(c);
+  }
 }
 
 }  // namespace vk::TVKSDKUtils

@@ -56,6 +56,9 @@ int32_t CalcPackageCount(int32_t Count, int32_t Interval);
 // inside exported values are removed.
 std::u16string RecordToText(const uint8_t* Data, size_t DataSize, const TVKSDKRAMFieldInfo* FieldDefine,
                             int32_t FieldCount, const TVKCodecContext& Ctx, int32_t BaseOffset = 0);
+// Appends one cell to a text line so that it never breaks the line.
+void AppendCell(std::u16string& Line, std::u16string_view Cell);
+
 inline std::u16string RecordToText(const TVKBytes& Data, const TVKSDKRAMFieldInfo* FieldDefine, int32_t FieldCount,
                                    const TVKCodecContext& Ctx, int32_t BaseOffset = 0) {
   return RecordToText(Data.data(), Data.size(), FieldDefine, FieldCount, Ctx, BaseOffset);

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "data/table_ops.h"
 #include "data/text_file.h"
 #include "pecr/items/plu_item.h"
 #include "pecr/pecr_protocol.h"
@@ -111,16 +112,7 @@ std::u16string TVKSDKPecrCustomItem::RecordToText(const uint8_t* Data, size_t Si
     first = false;
     const int64_t at = static_cast<int64_t>(Offset) + f.Offset;
     if (at < 0 || at + f.Size > static_cast<int64_t>(Size)) continue;  // a field past the data: an empty cell
-    for (char16_t c : f.ExportFun(FCtx, Data + at, f.Size)) {
-      // A cell never breaks its line.
-      if (c == u'\t') continue;
-      if (c == u'\r')
-        line += u"{$0D}";
-      else if (c == u'\n')
-        line += u"{$0A}";
-      else
-        line.push_back(c);
-    }
+    AppendCell(line, f.ExportFun(FCtx, Data + at, f.Size));
   }
   return line;
 }
