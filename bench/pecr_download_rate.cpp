@@ -37,6 +37,7 @@ struct Size {
   double sdkFrames = 0, plainFrames = 0, scaleFrames = 0, exchange = 0, withStart = 0;
 
   size_t RowsPerFrame() const { return 256 / recordSize; }
+  uint8_t DataType() const { return recordSize == 128 ? 123 : 11; }
 };
 
 double ScaleLoop(const char* addr, uint32_t n, const std::vector<vemkasim::Bytes>& frames) {
@@ -86,8 +87,8 @@ int main(int argc, char** argv) {
       info.power = s.recordSize == 128 ? 0xAC : 0;  // 3.3 V boards take 128-byte records
       s.scale = vemkasim::SimDevice::Pecr(s.scaleAddr, info);
       s.tables = std::make_unique<vemkasim::SimPecrTables>(*s.scale);
+      s.tables->SetKeepPluData(false);
       s.scale->Start();
-      const uint8_t dataType = s.recordSize == 128 ? 123 : 11;
       for (uint32_t k = 0; k < 64; ++k) {
         vemkasim::Bytes data(256, 0);
         for (size_t r = 0; r < s.RowsPerFrame(); ++r) {
@@ -97,7 +98,7 @@ int main(int argc, char** argv) {
           data[at + 1] = static_cast<uint8_t>((id / 1000 % 10) << 4 | id / 100 % 10);
           data[at + 2] = static_cast<uint8_t>((id / 10 % 10) << 4 | id % 10);
         }
-        s.frames.push_back(vemkasim::BuildPecr(dataType, static_cast<uint16_t>(k), data));
+        s.frames.push_back(vemkasim::BuildPecr(s.DataType(), static_cast<uint16_t>(k), data));
       }
     }
 
@@ -160,7 +161,7 @@ int main(int argc, char** argv) {
                   s.scaleFrames);
       std::printf("    SDK rate / plain rate:               %10.1f %%  (goal: at least 80 %%)\n",
                   100.0 * s.sdkFrames / s.plainFrames);
-      std::printf("    PLUs the scale holds:                %10zu\n", s.tables->PluCount());
+      std::printf("    PLU frames the scale took in all:    %10d\n", s.tables->RequestsSeen(s.DataType()));
     }
     for (Size& s : sizes) {
       s.tables->CancelLateAnswers();
