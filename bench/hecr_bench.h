@@ -1,14 +1,20 @@
-// Shared by the Hecr benchmarks: loads libvemkasdk.so the way a host does
-// (dlopen and the exported names), writes PLU files, runs downloads and
-// reads the process's memory figures.
+// Shared by the Hecr and Pecr benchmarks: loads libvemkasdk.so the way a
+// host does (dlopen and the exported names), writes PLU files, runs
+// downloads, reads the process's memory figures, and runs a plain UDP
+// request/answer loop to set the SDK's rate against.
 #pragma once
 
+#include <arpa/inet.h>
 #include <dlfcn.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -16,6 +22,7 @@
 #include <mutex>
 #include <stdexcept>
 #include <string>
+#include <thread>
 
 #include "vemkasdk.h"
 
@@ -119,33 +126,118 @@ inline void VEMKA_CALL OnProgress(uint32_t code, uint32_t index, uint32_t total,
   }
 }
 
-// Starts a PLU task (protocol Hecr; ProcType 0 download, 1 upload) and
+// The protocol type and UDP port a family's tasks use.
+struct Family {
+  uint32_t protocol;
+  uint32_t port;
+};
+constexpr Family kHecr{ptHecr, 5002};
+constexpr Family kPecr{ptPecr, 5001};
+
+// Starts a PLU task (ProcType 0 download, 1 upload; Hecr unless told) and
 // returns the task handle; the result lands in `result`. The call itself
 // waits for the device's information block (as every task start does), so
 // hosts that start many tasks at once call it from several threads.
 inline VKSDK_TASK StartPluTask(const Sdk& sdk, const std::string& addr, uint32_t procType, const fs::path& file,
-                               TaskResult& result) {
+                               TaskResult& result, const Family& family = kHecr) {
   const std::u16string name = [&] {
     std::u16string s;
     for (char c : file.string()) s.push_back(static_cast<unsigned char>(c));
     return s;
   }();
-  return sdk.ExecTaskEx(IPv4(addr), 5002, ptHecr, procType, 0, 0, name.c_str(), &OnProgress, &result);
+  return sdk.ExecTaskEx(IPv4(addr), family.port, family.protocol, procType, 0, 0, name.c_str(), &OnProgress,
+                        &result);
 }
 
 inline VKSDK_TASK StartPluDownload(const Sdk& sdk, const std::string& addr, const fs::path& file,
-                                   TaskResult& result) {
-  return StartPluTask(sdk, addr, VKSDK_PROC_DOWNLOAD, file, result);
+                                   TaskResult& result, const Family& family = kHecr) {
+  return StartPluTask(sdk, addr, VKSDK_PROC_DOWNLOAD, file, result, family);
 }
 
 // Runs a PLU download to its end; seconds from the start to the final code.
-inline double RunPluDownload(const Sdk& sdk, const std::string& addr, const fs::path& file, TaskResult& result) {
+inline double RunPluDownload(const Sdk& sdk, const std::string& addr, const fs::path& file, TaskResult& result,
+                             const Family& family = kHecr) {
   const auto t0 = Clock::now();
-  VKSDK_TASK h = StartPluDownload(sdk, addr, file, result);
+  VKSDK_TASK h = StartPluDownload(sdk, addr, file, result, family);
   sdk.WaitForTask(h);
   if (result.code == 0xFFFFFFFFu) result.finished = Clock::now();
   return Seconds(result.finished - t0);
 }
+
+// ---- The plain UDP loop: bare sockets, nothing of the SDK ----
+
+// A UDP socket bound to addr:port (port 0: any).
+inline int UdpSocket(const char* addr, uint16_t port) {
+  const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  sockaddr_in sa{};
+  sa.sin_family = AF_INET;
+  sa.sin_port = htons(port);
+  ::inet_pton(AF_INET, addr, &sa.sin_addr);
+  if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0)
+    throw std::runtime_error(std::string("cannot bind ") + addr);
+  return fd;
+}
+
+// Sends n requests from `from` to to:port one at a time, waiting for each
+// answer of answerSize bytes (a lost one is sent again after 1 s); make(i)
+// gives request i (anything with data() and size()). Returns requests per
+// second.
+template <typename Make>
+double ClientLoop(const char* from, const char* to, uint16_t port, size_t answerSize, uint32_t n, Make make) {
+  const int client = UdpSocket(from, 0);
+  sockaddr_in dest{};
+  dest.sin_family = AF_INET;
+  dest.sin_port = htons(port);
+  ::inet_pton(AF_INET, to, &dest.sin_addr);
+  uint8_t buf[2048];
+  const auto t0 = Clock::now();
+  for (uint32_t i = 0; i < n; ++i) {
+    const auto& req = make(i);
+    for (;;) {
+      ::sendto(client, req.data(), req.size(), 0, reinterpret_cast<sockaddr*>(&dest), sizeof dest);
+      pollfd p{client, POLLIN, 0};
+      if (::poll(&p, 1, 1000) > 0 && ::recv(client, buf, sizeof buf, 0) == static_cast<ssize_t>(answerSize)) break;
+    }
+  }
+  const double rate = n / Seconds(Clock::now() - t0);
+  ::close(client);
+  return rate;
+}
+
+// A responder on addr:port that answers every datagram at once from its
+// own thread: answer(request, size, reply) fills reply and returns its
+// length. Stops and closes when destroyed.
+class PlainResponder {
+ public:
+  template <typename Answer>
+  PlainResponder(const char* addr, uint16_t port, Answer answer) : fd_(UdpSocket(addr, port)) {
+    thread_ = std::thread([this, answer] {
+      uint8_t buf[2048], reply[2048];
+      while (!stop_) {
+        pollfd p{fd_, POLLIN, 0};
+        if (::poll(&p, 1, 100) <= 0) continue;
+        sockaddr_in from{};
+        socklen_t len = sizeof from;
+        const ssize_t got = ::recvfrom(fd_, buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&from), &len);
+        if (got <= 0) continue;
+        const size_t n = answer(buf, static_cast<size_t>(got), reply);
+        ::sendto(fd_, reply, n, 0, reinterpret_cast<sockaddr*>(&from), len);
+      }
+    });
+  }
+  ~PlainResponder() {
+    stop_ = true;
+    thread_.join();
+    ::close(fd_);
+  }
+  PlainResponder(const PlainResponder&) = delete;
+  PlainResponder& operator=(const PlainResponder&) = delete;
+
+ private:
+  int fd_;
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
 
 // A "Vm..." line of /proc/self/status in kB (-1 when absent).
 inline long StatusKb(const char* key) {

@@ -3,15 +3,8 @@
 // 13-byte answer) in the same run. Debug output is on, as by default.
 //
 //   bench_hecr_download_rate [ROWS] [--no-debug]    (default 20000 rows)
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstring>
-#include <thread>
 #include <vector>
 
 #include "hecr_bench.h"
@@ -27,74 +20,31 @@ const char* kScaleAddr = "127.0.252.2";
 const char* kPlainAddr = "127.0.252.3";
 constexpr int kRounds = 5;
 
-int UdpSocket(const char* addr, uint16_t port) {
-  const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-  sockaddr_in sa{};
-  sa.sin_family = AF_INET;
-  sa.sin_port = htons(port);
-  ::inet_pton(AF_INET, addr, &sa.sin_addr);
-  if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0)
-    throw std::runtime_error(std::string("cannot bind ") + addr);
-  return fd;
-}
-
-// Sends n requests one at a time to addr:5002, waiting for each answer (a
-// lost one is sent again after 1 s); make(i) gives request i. Returns
-// requests per second.
+// Hecr requests to addr:5002 from the benchmark's client address; each
+// answer is 13 bytes.
 template <typename Make>
 double ClientLoop(const char* addr, uint32_t n, Make make) {
-  const int client = UdpSocket("127.0.252.100", 0);
-  sockaddr_in to{};
-  to.sin_family = AF_INET;
-  to.sin_port = htons(5002);
-  ::inet_pton(AF_INET, addr, &to.sin_addr);
-  uint8_t buf[2048];
-  const auto t0 = Clock::now();
-  for (uint32_t i = 0; i < n; ++i) {
-    const vemkasim::Bytes& req = make(i);
-    for (;;) {
-      ::sendto(client, req.data(), req.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
-      pollfd p{client, POLLIN, 0};
-      if (::poll(&p, 1, 1000) > 0 && ::recv(client, buf, sizeof buf, 0) == 13) break;
-    }
-  }
-  const double rate = n / Seconds(Clock::now() - t0);
-  ::close(client);
-  return rate;
+  return hecrbench::ClientLoop("127.0.252.100", addr, 5002, 13, n, make);
 }
 
 // The plain loop: a server that answers each datagram with 13 bytes, and a
 // client that sends n 527-byte datagrams one at a time.
 double PlainLoop(uint32_t n) {
-  const int server = UdpSocket(kPlainAddr, 5002);
-  std::atomic<bool> stop{false};
-  std::thread serve([&] {
-    uint8_t buf[2048];
-    uint8_t ack[13] = {0xAA, 0, 0, 0, 0, 0x80, 0x0E};
-    while (!stop) {
-      pollfd p{server, POLLIN, 0};
-      if (::poll(&p, 1, 100) <= 0) continue;
-      sockaddr_in from{};
-      socklen_t len = sizeof from;
-      const ssize_t got = ::recvfrom(server, buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&from), &len);
-      if (got <= 0) continue;
-      ack[7] = buf[7];
-      ack[8] = buf[8];
-      ::sendto(server, ack, sizeof ack, 0, reinterpret_cast<sockaddr*>(&from), len);
-    }
+  PlainResponder server(kPlainAddr, 5002, [](const uint8_t* req, size_t, uint8_t* ack) -> size_t {
+    const uint8_t head[7] = {0xAA, 0, 0, 0, 0, 0x80, 0x0E};
+    std::memcpy(ack, head, sizeof head);
+    ack[7] = req[7];
+    ack[8] = req[8];
+    std::memset(ack + 9, 0, 4);
+    return 13;
   });
-
   vemkasim::Bytes req(527, 0);
   req[0] = 0xAA;
-  const double rate = ClientLoop(kPlainAddr, n, [&](uint32_t i) -> const vemkasim::Bytes& {
+  return ClientLoop(kPlainAddr, n, [&](uint32_t i) -> const vemkasim::Bytes& {
     req[7] = static_cast<uint8_t>(i >> 8);
     req[8] = static_cast<uint8_t>(i);
     return req;
   });
-  stop = true;
-  serve.join();
-  ::close(server);
-  return rate;
 }
 
 }  // namespace

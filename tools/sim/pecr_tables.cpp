@@ -88,6 +88,7 @@ struct SimPecrTables::State {
   bool legacy = false;
 
   std::map<uint32_t, Bytes> records;  // ID -> record, ascending
+  bool keepPlu = true;
   Bytes parameters = Bytes(256, 0);
   Bytes clock;
   int clockCount = 0;
@@ -165,6 +166,7 @@ std::optional<Answers> SimPecrTables::State::Serve(const Bytes& request, uint16_
       records.clear();
       break;
     case Ask::Block: {
+      if (!keepPlu) break;
       const size_t size = LayoutOfType(type)->recordSize;
       for (size_t at = kDataAt; at + size <= kFrameSize; at += size) {
         const auto from = request.begin() + static_cast<ptrdiff_t>(at);
@@ -244,6 +246,11 @@ void SimPecrTables::PutPluRecord(Bytes record) {
 void SimPecrTables::ClearPlu() {
   std::lock_guard lock(state_->mu);
   state_->records.clear();
+}
+
+void SimPecrTables::SetKeepPluData(bool keep) {
+  std::lock_guard lock(state_->mu);
+  state_->keepPlu = keep;
 }
 
 void SimPecrTables::SetDotCount(uint8_t n) {

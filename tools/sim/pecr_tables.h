@@ -110,6 +110,9 @@ class SimPecrTables {
   std::optional<Bytes> PluRecord(uint32_t id) const;
   void PutPluRecord(Bytes record);  // as a PLU block would store it
   void ClearPlu();
+  // False: PLU blocks are acknowledged but not stored (a benchmark that
+  // times only the exchange); true at start.
+  void SetKeepPluData(bool keep);
 
   // DotCount (price decimals) in the parameter block; 2 at start.
   void SetDotCount(uint8_t n);
