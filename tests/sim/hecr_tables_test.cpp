@@ -9,7 +9,7 @@
 #include "sim/hecr_tables.h"
 #include "sim/sim_device.h"
 #include "support/loopback.h"
-#include "transport/udp_socket.h"
+#include "support/raw_client.h"
 
 namespace vemkasim {
 namespace {
@@ -54,30 +54,16 @@ class HecrTablesTest : public ::testing::Test {
     device_ = SimDevice::Hecr(LoopbackAddr(2), info);
     tables_ = std::make_unique<SimHecrTables>(*device_);
     device_->Start();
-    ASSERT_TRUE(sock_.IsOpen() || sock_.Open(LoopbackAddr(100), 0));
+    ASSERT_TRUE(client_.Open(100));
   }
-  // Sends one request and returns the answer (empty when none comes within
-  // waitMs).
   Bytes Ask(const Bytes& request, int waitMs = 2000) {
-    uint32_t a = 0;
-    EXPECT_TRUE(vk::ParseDottedIPv4(device_->Addr(), a));
-    EXPECT_TRUE(sock_.SendTo(a, kHecrPort, request.data(), request.size()));
-    return Receive(waitMs);
+    return client_.Ask(device_->Addr(), kHecrPort, request, waitMs);
   }
-  Bytes Receive(int waitMs) {
-    std::vector<uint8_t> buf(65536);
-    size_t got = 0;
-    uint32_t from = 0;
-    uint16_t port = 0;
-    if (sock_.ReceiveFrom(buf.data(), buf.size(), waitMs, got, from, port) != vk::UdpSocket::RecvStatus::Ok)
-      return {};
-    buf.resize(got);
-    return buf;
-  }
+  Bytes Receive(int waitMs) { return client_.Receive(waitMs); }
 
   std::unique_ptr<SimDevice> device_;
   std::unique_ptr<SimHecrTables> tables_;
-  vk::UdpSocket sock_;
+  vktest::RawClient client_;
 };
 
 TEST_F(HecrTablesTest, StoresPluRecordsAndServesThemBackInIdOrder) {
