@@ -1,6 +1,5 @@
 #include "device/device_header.h"
 
-#include <fmt/format.h>
 
 #include <array>
 #include <string>
@@ -27,7 +26,7 @@ std::string HexBytes(const uint8_t* p, size_t n, std::string_view sep) {
   std::string s;
   for (size_t i = 0; i < n; ++i) {
     if (i != 0) s += sep;
-    s += fmt::format("{:02X}", p[i]);
+    s += StrFormat("%02X", unsigned{p[i]});
   }
   return s;
 }
@@ -36,15 +35,13 @@ std::string HexBytes(const uint8_t* p, size_t n, std::string_view sep) {
 // show the number's hex digits with a dot after the first (0x6031 -> 6.031).
 std::u16string VersionText(const TVKSDKDeviceRawData& raw, const TVKSDKDeviceInfo& info) {
   if (raw.ProtocolType == ptTSecr) return TSecrVersionText(raw);
-  std::string hex = fmt::format("{:04X}", static_cast<uint32_t>(info.Version));
+  std::string hex = StrFormat("%04X", static_cast<unsigned>(info.Version));
   return W(hex.substr(0, 1) + "." + hex.substr(1));
 }
 
 }  // namespace
 
 void SetHeaderDevice(TVKTaskHeaderInfo& header, const TVKSDKDeviceRawData& raw, const TVKSDKDeviceInfo& info) {
-  // Fields of the packed record are copied into prvalues before formatting
-  // (fmt takes its arguments by reference).
   const auto& di = info;
   // Only a Hecr block carries the scale's code page and address.
   const bool hecr = raw.ProtocolType == ptHecr;
@@ -53,23 +50,23 @@ void SetHeaderDevice(TVKTaskHeaderInfo& header, const TVKSDKDeviceRawData& raw, 
   header.DeviceBlock.assign(raw.Raw, raw.Raw + sizeof(raw.Raw));
   header.DeviceItems = {
       u"Name:" + FieldText(di.Name, sizeof(di.Name), 0),
-      W(fmt::format("ID:{}", static_cast<uint32_t>(di.ID))),
+      W(StrFormat("ID:%u", static_cast<unsigned>(di.ID))),
       u"Version:V" + VersionText(raw, di),
-      W(fmt::format("LFCodeLen:{}", di.LFCodeLen)),
-      W(fmt::format("Country:{}", di.Country)),
-      W(fmt::format("CodePage:{}", hecr ? raw.CodePage() : 0)),
-      W(fmt::format("KeyType:{}", di.KeyType)),
-      W(fmt::format("HotkeyCount:{}", static_cast<unsigned>(di.HotKeyCount))),
+      W(StrFormat("LFCodeLen:%u", static_cast<unsigned>(di.LFCodeLen))),
+      W(StrFormat("Country:%u", static_cast<unsigned>(di.Country))),
+      W(StrFormat("CodePage:%u", static_cast<unsigned>(hecr ? raw.CodePage() : 0))),
+      W(StrFormat("KeyType:%u", static_cast<unsigned>(di.KeyType))),
+      W(StrFormat("HotkeyCount:%u", static_cast<unsigned>(di.HotKeyCount))),
       u"CPUTYPE:" + FieldText(di.CPUType, sizeof(di.CPUType), 0),
-      W(fmt::format("DisplayType:{}", di.DisplayType)),
-      W(fmt::format("DefaultProtocol:0x{:02X}", di.DefaultProtocol)),
-      W(fmt::format("TouchFlag:{}", di.TouchFlag)),
+      W(StrFormat("DisplayType:%u", static_cast<unsigned>(di.DisplayType))),
+      W(StrFormat("DefaultProtocol:0x%02X", unsigned{di.DefaultProtocol})),
+      W(StrFormat("TouchFlag:%u", static_cast<unsigned>(di.TouchFlag))),
       W("Mac Address:" + HexBytes(di.MacAddr, sizeof(di.MacAddr), "-")),
-      hecr ? W(fmt::format("DeviceIP:{}.{}.{}.{}", ip[0], ip[1], ip[2], ip[3])) : W("DeviceIP:N/A"),
-      W(fmt::format("CPUIDLen:{}", di.CPUIDLen)),
+      hecr ? W(StrFormat("DeviceIP:%u.%u.%u.%u", unsigned{ip[0]}, unsigned{ip[1]}, unsigned{ip[2]}, unsigned{ip[3]})) : W("DeviceIP:N/A"),
+      W(StrFormat("CPUIDLen:%u", static_cast<unsigned>(di.CPUIDLen))),
       W("CPUID:" + HexBytes(di.CPUID, sizeof(di.CPUID), "")),
       u"AIName:" + FieldText(di.AIName, sizeof(di.AIName), 0),
-      W(fmt::format("AIID:{}", static_cast<uint32_t>(di.AIID))),
+      W(StrFormat("AIID:%u", static_cast<unsigned>(di.AIID))),
   };
 }
 

@@ -2,8 +2,6 @@
 
 #include <atomic>
 
-#include <fmt/compile.h>
-#include <fmt/format.h>
 
 #include <cmath>
 #include <fstream>
@@ -74,26 +72,28 @@ size_t DottedAddressLength(std::u16string_view name) {
 }  // namespace
 
 std::string FormatDateTimeMs(const platform::LocalTime& t) {
-  return fmt::format("{:04}-{:02}-{:02} {:02}:{:02}:{:02}.{:03}", t.year, t.month, t.day, t.hour, t.minute, t.second,
+  return StrFormat("%04d-%02d-%02d %02d:%02d:%02d.%03d", t.year, t.month, t.day, t.hour, t.minute, t.second,
                      t.msec);
 }
 std::string FormatDateTimeSec(const platform::LocalTime& t) {
-  return fmt::format("{:04}-{:02}-{:02} {:02}:{:02}:{:02}", t.year, t.month, t.day, t.hour, t.minute, t.second);
+  return StrFormat("%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute, t.second);
 }
 std::string FormatTimeMs(const platform::LocalTime& t) {
-  return fmt::format("{:02}:{:02}:{:02}.{:03}", t.hour, t.minute, t.second, t.msec);
+  return StrFormat("%02d:%02d:%02d.%03d", t.hour, t.minute, t.second, t.msec);
 }
 std::string FormatFileStamp(const platform::LocalTime& t) {
-  return fmt::format("{:04}{:02}{:02}_{:02}{:02}{:02}_{:03}", t.year, t.month, t.day, t.hour, t.minute, t.second,
+  return StrFormat("%04d%02d%02d_%02d%02d%02d_%03d", t.year, t.month, t.day, t.hour, t.minute, t.second,
                      t.msec);
 }
 std::string FormatDate8(const platform::LocalTime& t) {
-  return fmt::format("{:04}{:02}{:02}", t.year, t.month, t.day);
+  return StrFormat("%04d%02d%02d", t.year, t.month, t.day);
 }
 std::string FormatElapsed(TDateTime start, TDateTime stop) {
   int64_t ms = std::llround((stop - start) * 86400000.0);
   if (ms < 0) ms = 0;
-  return fmt::format("{:02}:{:02}:{:02}.{:03}", ms / 3600000, ms / 60000 % 60, ms / 1000 % 60, ms % 1000);
+  return StrFormat("%02lld:%02lld:%02lld.%03lld", static_cast<long long>(ms / 3600000),
+                   static_cast<long long>(ms / 60000 % 60), static_cast<long long>(ms / 1000 % 60),
+                   static_cast<long long>(ms % 1000));
 }
 
 namespace {
@@ -102,8 +102,9 @@ namespace {
 // file names start.
 std::u16string NameStart(std::u16string_view addr, const platform::LocalTime& t, uint64_t unique, uint8_t procType,
                          int32_t dataType) {
-  return std::u16string(addr) + W(fmt::format("_{}_{}_0x{:02x}_0x{:04x}", FormatFileStamp(t), unique, procType,
-                                              static_cast<uint32_t>(dataType) & 0xFFFF));
+  return std::u16string(addr) + W(StrFormat("_%s_%llu_0x%02x_0x%04x", FormatFileStamp(t).c_str(),
+                                            static_cast<unsigned long long>(unique), unsigned{procType},
+                                            static_cast<unsigned>(dataType) & 0xFFFF));
 }
 
 // The lines a task header and a detection failure share after the address
@@ -111,8 +112,8 @@ std::u16string NameStart(std::u16string_view addr, const platform::LocalTime& t,
 void AddRequestLines(TVKDebugList& list, uint8_t procType, int32_t dataType, int32_t dataID,
                      std::u16string_view fileName, bool paramFileState) {
   const auto& params = SysParams();
-  list.Add(fmt::format("ProcType:0x{:02x}  DataType:0x{:04x}  DataID:0x{:02x}", procType,
-                       static_cast<uint32_t>(dataType) & 0xFFFF, static_cast<uint32_t>(dataID)));
+  list.Add(StrFormat("ProcType:0x%02x  DataType:0x%04x  DataID:0x%02x", unsigned{procType},
+                     static_cast<unsigned>(dataType) & 0xFFFF, static_cast<unsigned>(dataID)));
   list.Add(kDashLine);
   list.Add(u"FileName:" + std::u16string(fileName));
   list.Add(kDashLine);
@@ -133,7 +134,7 @@ std::u16string BuildBaseFileName(std::u16string_view addr, TDateTime time, uint6
 
 void WriteTaskHeader(TVKDebugList& list, const TVKTaskHeaderInfo& info) {
   list.Add(kStarLine);
-  list.Add(u"IP Address:" + info.Addr + W(fmt::format("  Port:{}  ClassName:{}", info.Port, info.ClassName)));
+  list.Add(u"IP Address:" + info.Addr + W(StrFormat("  Port:%u  ClassName:%s", unsigned{info.Port}, info.ClassName.c_str())));
   AddRequestLines(list, info.ProcType, info.DataType, info.DataID, info.FileName, true);
   list.AddDump(info.DeviceBlock);
   list.Add(std::string_view());
@@ -162,14 +163,14 @@ void AppendDetectionLines(TVKDebugList& list, const TVKDebugList& detection) {
 
 std::string ProgressLogText(uint32_t errorCode, uint32_t index, uint32_t total) {
   // Progress is logged for every record: its format is compiled in.
-  if (errorCode == 0) return fmt::format(FMT_COMPILE("Complete, Total: {}"), total);
-  if (errorCode == 1) return fmt::format(FMT_COMPILE("Progress: {}/{}"), index, total);
-  return fmt::format("Proc Failed! ErrorCode:{}  Progress: {}/{}", errorCode, index, total);
+  if (errorCode == 0) return StrFormat("Complete, Total: %u", total);
+  if (errorCode == 1) return StrFormat("Progress: %u/%u", index, total);
+  return StrFormat("Proc Failed! ErrorCode:%u  Progress: %u/%u", errorCode, index, total);
 }
 
 void SaveTaskFiles(const TVKTaskFiles& files) {
   try {
-    const std::u16string failedSuffix = W(fmt::format("_failed_{}.txt", files.ErrorCode));
+    const std::u16string failedSuffix = W(StrFormat("_failed_%u.txt", static_cast<unsigned>(files.ErrorCode)));
     if (files.DebugList != nullptr) {
       auto& list = *files.DebugList;
       const TDateTime stop = platform::NowDateTime();
@@ -260,7 +261,7 @@ fs::path WriteDetectionFailure(const TVKDebugList& detection, const TVKDetection
     const platform::LocalTime now = platform::Now();
     TVKDebugList list;
     list.Add(kStarLine);
-    list.Add(u"IP Address:" + f.Addr + W(fmt::format("  Port:{}  ProtocolType:{}", f.Port, f.ProtocolType)));
+    list.Add(u"IP Address:" + f.Addr + W(StrFormat("  Port:%u  ProtocolType:%u", unsigned{f.Port}, unsigned{f.ProtocolType})));
     AddRequestLines(list, f.ProcType, f.DataType, f.DataID, f.FileName, false);
     list.Add(f.Message + u"  " + W(FormatDateTimeSec(now)));
     list.Add(kStarLine);
@@ -269,7 +270,7 @@ fs::path WriteDetectionFailure(const TVKDebugList& detection, const TVKDetection
     // process-wide sequence number keeps every record in a file of its own.
     static std::atomic<uint64_t> sequence{0};
     const std::u16string name = NameStart(f.Addr, now, platform::CurrentThreadId(), f.ProcType, f.DataType) +
-                                W(fmt::format("_{}_", ++sequence)) + f.FileTag + u".txt";
+                                W(StrFormat("_%llu_", static_cast<unsigned long long>(++sequence))) + f.FileTag + u".txt";
     const fs::path file = fs::path(params.DebugDir) / name;
     return list.Save(file) ? file : fs::path();
   } catch (...) {
@@ -283,9 +284,10 @@ void WriteGetDeviceInfoFailure(std::u16string_view addr, uint16_t port, uint8_t 
     const platform::LocalTime now = platform::Now();
     const fs::path file =
         fs::path(SysParams().DebugDir) /
-        W(fmt::format("GetDeviceInfo_{}_{}_connect failed.txt", FormatDate8(now), platform::CurrentThreadId()));
+        W(StrFormat("GetDeviceInfo_%s_%llu_connect failed.txt", FormatDate8(now).c_str(),
+                    static_cast<unsigned long long>(platform::CurrentThreadId())));
     std::u16string text = u"IP Address:" + std::u16string(addr) +
-                          W(fmt::format("  Port:{}  ProtocolType:{}\r\n", port, protocolType)) +
+                          W(StrFormat("  Port:%u  ProtocolType:%u\r\n", unsigned{port}, unsigned{protocolType})) +
                           W("Connect Failed!  " + FormatDateTimeSec(now) + "\r\n") + W(kDashLine);
     WriteLog(text, file.u16string());
   } catch (...) {

@@ -1,17 +1,19 @@
 #include "runtime/file_stream.h"
 
+#include "runtime/platform.h"
+
 namespace vk {
 
 std::unique_ptr<TVKFileStream> TVKFileStream::OpenRead(const std::filesystem::path& p) {
   std::error_code ec;
   if (!std::filesystem::is_regular_file(p, ec)) return nullptr;
-  std::FILE* f = std::fopen(p.string().c_str(), "rb");
+  std::FILE* f = platform::OpenFile(p, "rb");
   if (!f) return nullptr;
   return std::unique_ptr<TVKFileStream>(new TVKFileStream(f));
 }
 
 std::unique_ptr<TVKFileStream> TVKFileStream::Create(const std::filesystem::path& p) {
-  std::FILE* f = std::fopen(p.string().c_str(), "w+b");
+  std::FILE* f = platform::OpenFile(p, "w+b");
   if (!f) return nullptr;
   return std::unique_ptr<TVKFileStream>(new TVKFileStream(f));
 }

@@ -1,9 +1,11 @@
 // The platform layer: every operating-system call the SDK makes (outside the
 // socket wrapper of the transports) goes through these functions. The POSIX
-// implementation is platform_posix.cpp; a Windows one will sit beside it.
+// implementation is platform_posix.cpp, the Windows one platform_win.cpp;
+// platform.cpp holds what needs no system call.
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 
@@ -56,8 +58,11 @@ uint64_t CurrentThreadId();
 std::filesystem::path LibraryPath();
 std::filesystem::path ExecutablePath();
 
-// Environment variable, empty when unset.
+// Environment variable as UTF-8, empty when unset.
 std::string GetEnv(const char* name);
+
+// Opens a file by its full (Unicode) name, with a C library mode ("rb").
+std::FILE* OpenFile(const std::filesystem::path& p, const char* mode);
 
 // File modification time as a local day number, and setting it.
 bool GetFileModTime(const std::filesystem::path& p, TDateTime& out);
@@ -66,9 +71,14 @@ bool SetFileModTime(const std::filesystem::path& p, TDateTime localTime);
 // Puts the file `from` in the place of `to` in one step (both in one
 // directory), replacing `to` when it exists. False when that fails; `from`
 // is then left where it was.
-bool ReplaceFile(const std::filesystem::path& from, const std::filesystem::path& to);
+bool RenameReplacing(const std::filesystem::path& from, const std::filesystem::path& to);
 
 // Monotonic milliseconds, for deadlines.
 uint64_t MonotonicMs();
+
+// Whether the library's unload code may wait for its task threads. On
+// Windows it runs under the loader lock (a thread that ends needs that lock,
+// and at process exit the threads are already gone), so it must not.
+bool UnloadMayWaitForThreads();
 
 }  // namespace vk::platform

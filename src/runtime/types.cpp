@@ -1,5 +1,8 @@
 #include "runtime/types.h"
 
+#include <cstdarg>
+#include <cstdio>
+
 namespace vk {
 
 std::u16string Utf8ToUtf16(std::string_view s) {
@@ -85,6 +88,21 @@ std::string Utf16ToUtf8(std::u16string_view s) {
 
 std::u16string Widen(std::string_view ascii) {
   return std::u16string(ascii.begin(), ascii.end());
+}
+
+std::string StrFormat(const char* format, ...) {
+  char small[256];
+  va_list args;
+  va_start(args, format);
+  const int n = std::vsnprintf(small, sizeof small, format, args);
+  va_end(args);
+  if (n < 0) return {};
+  if (static_cast<size_t>(n) < sizeof small) return std::string(small, static_cast<size_t>(n));
+  std::string out(static_cast<size_t>(n), '\0');
+  va_start(args, format);
+  std::vsnprintf(out.data(), out.size() + 1, format, args);
+  va_end(args);
+  return out;
 }
 
 }  // namespace vk

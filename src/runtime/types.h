@@ -24,4 +24,11 @@ std::string Utf16ToUtf8(std::u16string_view s);
 // ASCII text (format strings, numbers) widened to UTF-16.
 std::u16string Widen(std::string_view ascii);
 
+// printf-style formatting into a string (the C library's, so it builds the
+// same with every toolchain).
+#if defined(__GNUC__)
+__attribute__((format(gnu_printf, 1, 2)))
+#endif
+std::string StrFormat(const char* format, ...);
+
 }  // namespace vk

@@ -24,7 +24,8 @@ bool Converts(int32_t dataType, uint32_t flag) { return vk::HasFlag(vk::DataType
 
 // Runs one conversion to its end and returns its last code (0xFFFFFFFF when
 // it reported none). These two exports may be called without Initialize, so
-// they bracket the task with Initialize and Finalize themselves.
+// they call it themselves; they do not call Finalize, which would stop the
+// host's other tasks.
 uint32_t RunConversion(const char* info, uint32_t protocolType, uint32_t procType, int32_t dataType,
                        const char* textFile, const char* binFile, uint32_t outputFileType) {
   VemkaSDK_Initialize(nullptr);
@@ -32,7 +33,6 @@ uint32_t RunConversion(const char* info, uint32_t protocolType, uint32_t procTyp
   VKSDK_TASK h = Convert(FromAnsi(info), protocolType, procType, dataType, FromAnsi(textFile), FromAnsi(binFile), 0,
                          outputFileType, &vk::sdk::ForwardProgress, &param);
   vk::TaskList::Wait(h);
-  VemkaSDK_Finalize();
   return param.nErrorCode;
 }
 

@@ -310,7 +310,7 @@ uint32_t TVKSDKCustomProtocol::SettleOutputFile(uint32_t ErrorCode) {
   p.OutputTempName.clear();
   p.OutputTarget.clear();
   if (ErrorCode == VKSDK_OK) {
-    if (platform::ReplaceFile(temp, target)) return ErrorCode;
+    if (platform::RenameReplacing(temp, target)) return ErrorCode;
     WriteDebug("The output file could not be put in place.");
     ErrorCode = VKSDK_ERR_CREATE_FILE;
   }

@@ -151,6 +151,13 @@ void Stop(VKSDK_TASK handle) {
   ReapFinishedThreads();
 }
 
+void AskToStop(VKSDK_TASK handle) {
+  State& s = S();
+  std::lock_guard<std::mutex> g(s.lock);
+  for (auto& [h, e] : s.tasks)
+    if (handle == 0 || h == handle) e.task->Terminate();
+}
+
 void Wait(VKSDK_TASK handle) {
   if (handle == 0 || handle == VKSDK_INVALID_TASK) return;
   DestroyWait(handle, false).Wait();

@@ -26,6 +26,8 @@ size_t Count();
 // that task itself nor for any task that is (directly or through others)
 // waiting for it from its own callback: those are only asked to terminate.
 void Stop(VKSDK_TASK handle);
+// Asks the task (every task for handle 0) to terminate, without waiting.
+void AskToStop(VKSDK_TASK handle);
 // Waits until the task has been destroyed; returns at once for a handle that
 // is not listed, or (from a callback) for a task that Stop would not wait for.
 void Wait(VKSDK_TASK handle);

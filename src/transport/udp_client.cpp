@@ -1,7 +1,6 @@
 #include "transport/udp_client.h"
 
-#include <fmt/compile.h>
-#include <fmt/format.h>
+#include <cstdio>
 
 #include <algorithm>
 
@@ -35,15 +34,13 @@ void TVKSDKUDPClientClass::SetHost(std::u16string_view Host) {
     FUDPClient.SetReceiveBuffer(kScanReceiveBuffer);
 }
 
-// Written twice per exchange, so the format is compiled in and the line is
-// built on the stack.
+// Written twice per exchange, so the line is built on the stack.
 void TVKSDKUDPClientClass::TraceLine(TVKDebugList* list, const char* what) const {
   const platform::LocalTime t = platform::Now();
   char line[128];
-  const auto end = fmt::format_to_n(line, sizeof line,
-                                    FMT_COMPILE("[{:02}:{:02}:{:02}.{:03}] >>>>>>{} data, Local port:{}, Remote port:{}"),
-                                    t.hour, t.minute, t.second, t.msec, what, FBindPort, FPort);
-  list->Add(std::string_view(line, std::min(end.size, sizeof line)));
+  const int n = std::snprintf(line, sizeof line, "[%02d:%02d:%02d.%03d] >>>>>>%s data, Local port:%u, Remote port:%u",
+                              t.hour, t.minute, t.second, t.msec, what, unsigned{FBindPort}, unsigned{FPort});
+  if (n > 0) list->Add(std::string_view(line, std::min(static_cast<size_t>(n), sizeof line - 1)));
 }
 
 bool TVKSDKUDPClientClass::Send(const TVKBytes& data) {
@@ -91,7 +88,7 @@ TVKBytes TVKSDKUDPClientClass::GetData(const TVKBytes& SendData, int32_t TimeOut
       // exchange does not wait for the dump.
       const bool sent = Send(SendData);
       if (DebugList) {
-        if (i > 0) DebugList->Add(fmt::format("Retry {}", i));
+        if (i > 0) DebugList->Add(StrFormat("Retry %d", static_cast<int>(i)));
         TraceLine(DebugList, "Send");
         DebugList->AddDump(SendData);
       }

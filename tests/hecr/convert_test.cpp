@@ -102,7 +102,7 @@ TEST(Convert, Txt2BinWritesTheRecordOfEachRow) {
   auto& sdk = Sdk();
   fs::path dir = vktest::TempDir(), txt = dir / "plu.txt", bin = dir / "plu.bin";
   WriteAll(txt, kAppleTable);
-  ASSERT_EQ(sdk.Txt2BinA(kAppleParams, 2, 0, txt.c_str(), bin.c_str(), 0), 0u);
+  ASSERT_EQ(sdk.Txt2BinA(kAppleParams, 2, 0, txt.string().c_str(), bin.string().c_str(), 0), 0u);
   EXPECT_EQ(ReadAll(bin), AppleRecord());
   // The record alone, whatever code page the caller named for the binary
   // file; protocol types other than 1 convert as Hecr.
@@ -123,7 +123,7 @@ TEST(Convert, Txt2BinHexWritesOneLinePerFrame) {
   auto& sdk = Sdk();
   fs::path dir = vktest::TempDir(), txt = dir / "plu.txt", hex = dir / "plu.hex";
   WriteAll(txt, "ID\tName1\tPrice\r\n200\tPear\t3\r\n123\tApple\t12.5\r\n124\tPlum\t1\r\n");
-  ASSERT_EQ(sdk.Txt2BinA(kAppleParams, 2, 0, txt.c_str(), hex.c_str(), 1), 0u);
+  ASSERT_EQ(sdk.Txt2BinA(kAppleParams, 2, 0, txt.string().c_str(), hex.string().c_str(), 1), 0u);
   const std::string apple = Hex(DownloadHead(0) + AppleRecord()) + "E28B";
   ASSERT_EQ(apple.size(), 1054u);
   ASSERT_EQ(apple.substr(0, 26), "AA00000000982E000000020072");
@@ -217,12 +217,12 @@ TEST(Convert, WeightMultipleKeepsFractionalWeights) {
     SCOPED_TRACE(c.params);
     WriteAll(txt, std::string("ID\tName1\tUnitID\tPackageWeight\tTareValue\r\n7\tA\t") + c.unit + "\t" + c.weight +
                       "\t" + c.tare + "\r\n");
-    ASSERT_EQ(sdk.Txt2BinA(c.params, 2, 0, txt.c_str(), bin.c_str(), 0), 0u);
+    ASSERT_EQ(sdk.Txt2BinA(c.params, 2, 0, txt.string().c_str(), bin.string().c_str(), 0), 0u);
     const std::string rec = ReadAll(bin);
     ASSERT_EQ(rec.size(), 512u);
     EXPECT_EQ(Hex(rec.substr(148, 4)), Hex(c.weightBcd));
     EXPECT_EQ(Hex(rec.substr(179, 4)), Hex(c.tareBcd));
-    ASSERT_EQ(sdk.Bin2TxtA(c.params, 2, 0, bin.c_str(), back.c_str(), 0), 0u);
+    ASSERT_EQ(sdk.Bin2TxtA(c.params, 2, 0, bin.string().c_str(), back.string().c_str(), 0), 0u);
     std::vector<std::string> lines = Lines(back);
     ASSERT_EQ(lines.size(), 2u);
     std::vector<std::string> header = Cells(lines[0]), row = Cells(lines[1]);
@@ -234,7 +234,7 @@ TEST(Convert, WeightMultipleKeepsFractionalWeights) {
 
   fs::remove(bin);
   for (const char* bad : {"WeightMultiple=5", "WeightMultiple=abc"}) {
-    EXPECT_EQ(sdk.Txt2BinA(bad, 2, 0, txt.c_str(), bin.c_str(), 0), 261u) << bad;
+    EXPECT_EQ(sdk.Txt2BinA(bad, 2, 0, txt.string().c_str(), bin.string().c_str(), 0), 261u) << bad;
     EXPECT_FALSE(fs::exists(bin)) << bad;
   }
 }
@@ -364,7 +364,7 @@ TEST(Convert, FailedConversionKeepsTheExistingOutput) {
   WriteAll(txt, kAppleTable);
   WriteAll(real, old);
   fs::create_symlink(real, link);
-  EXPECT_EQ(sdk.Txt2BinA(kAppleParams, 2, 0, txt.c_str(), link.c_str(), 0), 0u);
+  EXPECT_EQ(sdk.Txt2BinA(kAppleParams, 2, 0, txt.string().c_str(), link.string().c_str(), 0), 0u);
   EXPECT_TRUE(fs::is_symlink(link));
   EXPECT_EQ(ReadAll(real), AppleRecord());
   EXPECT_EQ(Names(dir), (std::vector<std::string>{"link.bin", "plu.txt", "real.bin"}));
@@ -464,9 +464,9 @@ TEST(Convert, UnknownTypesAndBadRows) {
   }
 
   WriteAll(txt, "Name1\tPrice\r\nApple\t1\r\n");
-  EXPECT_EQ(sdk.Txt2BinA("", 2, 0, txt.c_str(), (dir / "a.bin").c_str(), 0), 265u);
+  EXPECT_EQ(sdk.Txt2BinA("", 2, 0, txt.string().c_str(), (dir / "a.bin").string().c_str(), 0), 265u);
   WriteAll(txt, "ID\tName1\r\n1\tApple\textra\r\n");
-  EXPECT_EQ(sdk.Txt2BinA("", 2, 0, txt.c_str(), (dir / "b.bin").c_str(), 0), 265u);
+  EXPECT_EQ(sdk.Txt2BinA("", 2, 0, txt.string().c_str(), (dir / "b.bin").string().c_str(), 0), 265u);
 }
 
 // Conversions write no debug or log file, but the text a binary-to-text
@@ -476,8 +476,8 @@ TEST(Convert, OnlyTheTextOutputIsCopiedToTheDebugDirectory) {
   auto& sdk = Sdk(&debugDir);
   fs::path dir = vktest::TempDir(), txt = dir / "plu.txt", bin = dir / "plu.bin", back = dir / "copied.txt";
   WriteAll(txt, kAppleTable);
-  ASSERT_EQ(sdk.Txt2BinA(kAppleParams, 2, 0, txt.c_str(), bin.c_str(), 0), 0u);
-  ASSERT_EQ(sdk.Bin2TxtA(kAppleParams, 2, 0, bin.c_str(), back.c_str(), 0), 0u);
+  ASSERT_EQ(sdk.Txt2BinA(kAppleParams, 2, 0, txt.string().c_str(), bin.string().c_str(), 0), 0u);
+  ASSERT_EQ(sdk.Bin2TxtA(kAppleParams, 2, 0, bin.string().c_str(), back.string().c_str(), 0), 0u);
   // Other conversions of this process may have left their copies too; none
   // may have left a debug or log file.
   std::vector<fs::path> copies;

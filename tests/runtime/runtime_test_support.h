@@ -16,6 +16,7 @@
 #include "runtime/platform.h"
 #include "runtime/sysparams.h"
 #include "runtime/types.h"
+#include "support/test_platform.h"
 
 namespace vk::test {
 
@@ -48,16 +49,7 @@ inline void WriteFile(const std::filesystem::path& p, std::string_view text) {
   out.write(text.data(), static_cast<std::streamsize>(text.size()));
 }
 
-inline void SetEnv(const char* name, const std::string& value) {
-#ifdef _WIN32
-  _putenv_s(name, value.c_str());
-#else
-  if (value.empty())
-    unsetenv(name);
-  else
-    setenv(name, value.c_str(), 1);
-#endif
-}
+using vktest::SetEnv;
 
 // Writes an INI file into dir and loads the parameters from it.
 inline void LoadIni(const TempDir& dir, const std::string& text) {

@@ -1,7 +1,9 @@
 // The task exports as a host sees them: through dlopen of the built library.
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
 #include <pthread.h>
+#endif
 
 #include <atomic>
 #include <chrono>
@@ -152,11 +154,13 @@ size_t FinalCalls(Recorder& r) {
   return n;
 }
 
+#ifndef _WIN32
 void VEMKA_CALL ExitThreadOnFinalCode(uint32_t code, uint32_t, uint32_t, void* user) {
   if (code == VKSDK_PROGRESS) return;
   ++*static_cast<std::atomic<int>*>(user);
   pthread_exit(nullptr);
 }
+#endif
 
 }  // namespace
 
@@ -186,12 +190,16 @@ TEST(TaskExports, TaskStoppedAtOnceReportsExactlyOneFinalCode) {
 // A host callback that ends its thread (pthread_exit) unwinds through the
 // task: the process goes on, and a waiter is still woken.
 TEST(TaskExports, CallbackThatEndsItsThreadDoesNotAbortTheProcess) {
+#ifdef _WIN32
+  GTEST_SKIP() << "ExitThread on Windows does not unwind the thread; only POSIX threads can end this way";
+#else
   auto& sdk = vktest::LoadSdkDefault();
   std::atomic<int> calls{0};
   VKSDK_TASK task = sdk.ExecTask(kSilentAddr, 5002, 2, 0, 37, u"x.txt", &ExitThreadOnFinalCode, &calls);
   ASSERT_NE(task, VKSDK_INVALID_TASK);
   sdk.WaitForTask(task);
   EXPECT_EQ(calls.load(), 1);
+#endif
 }
 
 // Detection failures in quick succession on one thread each keep a file.

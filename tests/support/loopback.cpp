@@ -1,25 +1,21 @@
 #include "support/loopback.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
+
+#include "support/test_platform.h"
 
 namespace vk::test {
 
 namespace {
 
 int ClaimRange() {
-  for (int k = 1; k <= 250; ++k) {
-    const std::string path = "/tmp/vemka-test-range-" + std::to_string(k) + ".lock";
-    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0) continue;
-    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return k;  // fd stays open: the lock lives on
-    ::close(fd);
-  }
+  std::error_code ec;
+  const auto dir = std::filesystem::temp_directory_path(ec);
+  for (int k = 1; k <= 250; ++k)
+    if (vktest::LockForProcess(dir / ("vemka-test-range-" + std::to_string(k) + ".lock"))) return k;
   std::fprintf(stderr, "no free loopback test range in 127.0.1.0 .. 127.0.250.0\n");
   std::abort();
 }

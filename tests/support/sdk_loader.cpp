@@ -1,8 +1,6 @@
 #include "support/sdk_loader.h"
 
-#include <dlfcn.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <cstdlib>
@@ -11,6 +9,7 @@
 #include <vector>
 
 #include "runtime/types.h"
+#include "support/test_platform.h"
 
 namespace vktest {
 
@@ -39,7 +38,7 @@ TempDirs g_temps;
 
 fs::path TempDir() {
   static std::atomic<int> counter{0};
-  fs::path base = fs::temp_directory_path() / ("vemka-test-" + std::to_string(getpid()) + "-" +
+  fs::path base = fs::temp_directory_path() / ("vemka-test-" + std::to_string(ProcessId()) + "-" +
                                                std::to_string(counter++));
   fs::create_directories(base);
   std::lock_guard<std::mutex> g(g_lock);
@@ -55,7 +54,7 @@ std::string DefaultIni(const fs::path& debugDir, const std::string& extraSystem,
          "GetDeviceTryCount=1\n"
          "ClearDataTimeOut=300\n"
          "ClearDataTryCount=2\n"
-         "DebugDir=" + debugDir.string() + "\n" + extraSystem + "\n" + extraSections;
+         "DebugDir=" + vk::Utf16ToUtf8(debugDir.u16string()) + "\n" + extraSystem + "\n" + extraSections;
 }
 
 Sdk& LoadSdk(const std::string& iniText) {
@@ -64,20 +63,21 @@ Sdk& LoadSdk(const std::string& iniText) {
     EXPECT_EQ(g_loadedIni, iniText) << "the library is already loaded with another INI in this process";
     return g_sdk;
   }
-  fs::path dir = fs::temp_directory_path() / ("vemka-ini-" + std::to_string(getpid()));
+  fs::path dir = fs::temp_directory_path() / ("vemka-ini-" + std::to_string(ProcessId()));
   fs::create_directories(dir);
   g_temps.dirs.push_back(dir);
   fs::path ini = dir / "libvemkasdk.ini";
   std::ofstream(ini) << iniText;
-  setenv("VEMKASDK_INI", ini.c_str(), 1);
-  void* h = dlopen(VEMKA_SDK_LIB_PATH, RTLD_NOW | RTLD_LOCAL);
+  SetEnv("VEMKASDK_INI", vk::Utf16ToUtf8(ini.u16string()));
+  std::string error;
+  void* h = OpenLibrary(VEMKA_SDK_LIB_PATH, error);
   if (!h) {
-    ADD_FAILURE() << "dlopen failed: " << dlerror();
+    ADD_FAILURE() << "cannot load " << VEMKA_SDK_LIB_PATH << ": " << error;
     return g_sdk;
   }
   g_sdk.handle = h;
 #define VKSDK_TEST_RESOLVE_(name)                                                          \
-  g_sdk.name = reinterpret_cast<decltype(g_sdk.name)>(dlsym(h, "VemkaSDK_" #name));       \
+  g_sdk.name = reinterpret_cast<decltype(g_sdk.name)>(LibrarySymbol(h, "VemkaSDK_" #name)); \
   if (!g_sdk.name) ADD_FAILURE() << "missing export VemkaSDK_" #name;
   VKSDK_TEST_EXPORTS(VKSDK_TEST_RESOLVE_)
 #undef VKSDK_TEST_RESOLVE_

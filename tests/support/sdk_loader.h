@@ -1,5 +1,6 @@
-// Loads the built libvemkasdk.so the way a host program does (dlopen plus
-// dlsym of the exported names). Each test process loads it once, after
+// Loads the built library (libvemkasdk.so, or VemkaSDK.dll) the way a host
+// program does (dlopen and dlsym, or LoadLibrary and GetProcAddress, of the
+// exported names). Each test process loads it once, after
 // choosing its INI file through VEMKASDK_INI.
 #pragma once
 

@@ -1,91 +1,11 @@
 #include "sim/sim_device.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <stdexcept>
 
 namespace vemkasim {
-
-namespace {
-
-sockaddr_in ToSockaddr(const std::string& addr, uint16_t port) {
-  sockaddr_in sa{};
-  sa.sin_family = AF_INET;
-  sa.sin_port = htons(port);
-  if (::inet_pton(AF_INET, addr.c_str(), &sa.sin_addr) != 1)
-    throw std::runtime_error("simulated scale: not an IPv4 address: " + addr);
-  return sa;
-}
-
-// Binds a UDP socket to addr:port (port 0: ephemeral). Never shares ports.
-int BindUdp(const std::string& addr, uint16_t port) {
-  const sockaddr_in sa = ToSockaddr(addr, port);
-  const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) throw std::runtime_error(std::string("simulated scale: socket: ") + std::strerror(errno));
-  if (::bind(fd, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0) {
-    const int err = errno;
-    ::close(fd);
-    throw std::runtime_error("simulated scale: cannot bind " + addr + ":" + std::to_string(port) +
-                             ": " + std::strerror(err));
-  }
-  return fd;
-}
-
-Peer LocalOf(int fd) {
-  sockaddr_in sa{};
-  socklen_t len = sizeof sa;
-  if (::getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &len) != 0) return {};
-  char text[INET_ADDRSTRLEN] = {};
-  ::inet_ntop(AF_INET, &sa.sin_addr, text, sizeof text);
-  return {text, ntohs(sa.sin_port)};
-}
-
-void SendUdp(int fd, const Peer& to, const Bytes& data) {
-  const sockaddr_in sa = ToSockaddr(to.addr, to.port);
-  ::sendto(fd, data.data(), data.size(), 0, reinterpret_cast<const sockaddr*>(&sa), sizeof sa);
-}
-
-// One pending datagram, read without blocking. False when none is there.
-bool RecvUdp(int fd, Bytes& out, Peer& from) {
-  uint8_t buf[65536];
-  sockaddr_in sa{};
-  socklen_t len = sizeof sa;
-  const ssize_t n =
-      ::recvfrom(fd, buf, sizeof buf, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&sa), &len);
-  if (n < 0) return false;
-  out.assign(buf, buf + n);
-  char text[INET_ADDRSTRLEN] = {};
-  ::inet_ntop(AF_INET, &sa.sin_addr, text, sizeof text);
-  from = {text, ntohs(sa.sin_port)};
-  return true;
-}
-
-void MakeWakePipe(int (&p)[2]) {
-  if (::pipe2(p, O_CLOEXEC | O_NONBLOCK) != 0)
-    throw std::runtime_error(std::string("simulated scale: pipe: ") + std::strerror(errno));
-}
-
-void DrainPipe(int fd) {
-  char buf[64];
-  while (::read(fd, buf, sizeof buf) > 0) {
-  }
-}
-
-void CloseFd(int& fd) {
-  if (fd >= 0) ::close(fd);
-  fd = -1;
-}
-
-}  // namespace
 
 std::string ScanAddressOf(const std::string& addr) {
   const size_t dot = addr.rfind('.');
@@ -115,11 +35,11 @@ void SimDevice::Start() {
     sock_ = BindUdp(addr_, Port());
     if (family_ == Family::TSecr && ServicePort() != Port()) replySock_ = BindUdp(addr_, ServicePort());
     ownPeer_ = LocalOf(sock_);
-    replyPeer_ = replySock_ >= 0 ? LocalOf(replySock_) : ownPeer_;
-    MakeWakePipe(wake_);
+    replyPeer_ = replySock_ != kNoSocket ? LocalOf(replySock_) : ownPeer_;
+    wake_.Open();
   } catch (...) {
-    CloseFd(sock_);
-    CloseFd(replySock_);
+    CloseSock(sock_);
+    CloseSock(replySock_);
     throw;
   }
   stopping_ = false;
@@ -136,23 +56,17 @@ void SimDevice::Stop() {
   }
   stopCv_.notify_all();
   if (thread_.joinable()) thread_.join();
-  CloseFd(sock_);
-  CloseFd(replySock_);
-  CloseFd(altSock_);
-  std::lock_guard lock(mu_);  // Deliver writes the wake pipe under this lock
-  CloseFd(wake_[0]);
-  CloseFd(wake_[1]);
+  CloseSock(sock_);
+  CloseSock(replySock_);
+  CloseSock(altSock_);
+  std::lock_guard lock(mu_);  // Deliver signals the wake channel under this lock
+  wake_.Close();
   queue_.clear();
   running_ = false;
 }
 
 // Called with mu_ held.
-void SimDevice::Wake() {
-  if (wake_[1] >= 0) {
-    const char c = 1;
-    [[maybe_unused]] ssize_t n = ::write(wake_[1], &c, 1);
-  }
-}
+void SimDevice::Wake() { wake_.Signal(); }
 
 void SimDevice::SetFaults(const Faults& f) {
   std::lock_guard lock(mu_);
@@ -211,15 +125,15 @@ void SimDevice::AddPecrRequest(uint8_t dataType, PecrRequest fn) {
 
 void SimDevice::Run() {
   const Peer own = ownPeer_;
+  std::vector<bool> ready;
   while (!stopping_) {
-    pollfd fds[2] = {{sock_, POLLIN, 0}, {wake_[0], POLLIN, 0}};
-    if (::poll(fds, 2, -1) < 0 && errno != EINTR) break;
-    if (fds[1].revents) DrainPipe(wake_[0]);
-    // One datagram per wake: poll reports at once when more are queued, and
+    if (!WaitReadable({sock_, wake_.ReadEnd()}, ready)) break;
+    if (ready[1]) wake_.Drain();
+    // One datagram per wake: the wait ends at once when more are queued, and
     // the common case (one request, then silence until the next) spends no
     // system call finding the queue empty.
     Pending p;
-    if ((fds[0].revents & POLLIN) && !stopping_ && RecvUdp(sock_, p.request, p.from)) {
+    if (ready[0] && !stopping_ && RecvUdp(sock_, p.request, p.from)) {
       p.via = own;
       Handle(p);
     }
@@ -273,11 +187,11 @@ void SimDevice::Handle(const Pending& p) {
 
   if (f.answerTogether && !f.answerTogether->ArriveAndWait(stopping_)) return;
 
-  int out = replySock_ >= 0 ? replySock_ : sock_;
+  SockFd out = replySock_ != kNoSocket ? replySock_ : sock_;
   const Peer* local = &replyPeer_;
   if (!f.answerFrom.empty()) {
-    if (altSock_ < 0 || altPeer_.addr != f.answerFrom) {
-      CloseFd(altSock_);
+    if (altSock_ == kNoSocket || altPeer_.addr != f.answerFrom) {
+      CloseSock(altSock_);
       try {
         altSock_ = BindUdp(f.answerFrom, 0);
         altPeer_ = LocalOf(altSock_);
@@ -400,9 +314,9 @@ void SimSegment::Start() {
       for (auto* d : devices_) present |= d->GetFamily() == fam;
       if (present) socks_.emplace_back(fam, BindUdp(scanAddr_, FamilyPort(fam)));
     }
-    MakeWakePipe(wake_);
+    wake_.Open();
   } catch (...) {
-    for (auto& s : socks_) CloseFd(s.second);
+    for (auto& s : socks_) CloseSock(s.second);
     socks_.clear();
     throw;
   }
@@ -413,24 +327,22 @@ void SimSegment::Start() {
 void SimSegment::Stop() {
   if (!thread_.joinable()) return;
   stopping_ = true;
-  const char c = 1;
-  [[maybe_unused]] ssize_t n = ::write(wake_[1], &c, 1);
+  wake_.Signal();
   thread_.join();
-  for (auto& s : socks_) CloseFd(s.second);
+  for (auto& s : socks_) CloseSock(s.second);
   socks_.clear();
-  CloseFd(wake_[0]);
-  CloseFd(wake_[1]);
+  wake_.Close();
 }
 
 void SimSegment::Run() {
-  std::vector<pollfd> fds;
-  for (auto& s : socks_) fds.push_back({s.second, POLLIN, 0});
-  fds.push_back({wake_[0], POLLIN, 0});
+  std::vector<SockFd> fds;
+  for (auto& s : socks_) fds.push_back(s.second);
+  fds.push_back(wake_.ReadEnd());
+  std::vector<bool> ready;
   while (!stopping_) {
-    for (auto& p : fds) p.revents = 0;
-    if (::poll(fds.data(), fds.size(), -1) < 0 && errno != EINTR) break;
+    if (!WaitReadable(fds, ready)) break;
     for (size_t i = 0; i < socks_.size(); ++i) {
-      if (!(fds[i].revents & POLLIN)) continue;
+      if (!ready[i]) continue;
       const Family fam = socks_[i].first;
       const Peer via{scanAddr_, FamilyPort(fam)};
       Bytes req;
@@ -441,7 +353,7 @@ void SimSegment::Run() {
           if (d->GetFamily() == fam) d->Deliver(req, from, via);
       }
     }
-    if (fds.back().revents) DrainPipe(wake_[0]);
+    if (ready.back()) wake_.Drain();
   }
 }
 

@@ -24,6 +24,7 @@
 
 #include "sim/sim_info.h"
 #include "sim/sim_record.h"
+#include "sim/sim_socket.h"
 #include "sim/sim_wire.h"
 
 namespace vemkasim {
@@ -159,11 +160,11 @@ class SimDevice {
   std::mt19937 corruptRng_;
   uint64_t corruptRngFor_ = ~uint64_t{0};
 
-  int sock_ = -1;        // family port on addr_
-  int replySock_ = -1;   // TSecr service port, or -1 (answers go out on sock_)
-  int altSock_ = -1;     // Faults::answerFrom
+  SockFd sock_ = kNoSocket;       // family port on addr_
+  SockFd replySock_ = kNoSocket;  // TSecr service port, or none (answers go out on sock_)
+  SockFd altSock_ = kNoSocket;    // Faults::answerFrom
   Peer ownPeer_, replyPeer_, altPeer_;  // the local ends of sock_, the answering socket and altSock_
-  int wake_[2] = {-1, -1};
+  WakeChannel wake_;
   std::atomic<bool> running_{false};
   std::atomic<bool> stopping_{false};
   std::thread thread_;
@@ -189,8 +190,8 @@ class SimSegment {
   void Run();
   std::string scanAddr_;
   std::vector<SimDevice*> devices_;
-  std::vector<std::pair<Family, int>> socks_;
-  int wake_[2] = {-1, -1};
+  std::vector<std::pair<Family, SockFd>> socks_;
+  WakeChannel wake_;
   std::atomic<bool> stopping_{false};
   std::thread thread_;
   Record record_;

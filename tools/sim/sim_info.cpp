@@ -1,8 +1,7 @@
 #include "sim/sim_info.h"
 
-#include <fmt/format.h>
-
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 namespace vemkasim {
@@ -19,7 +18,9 @@ void PutArray(Bytes& b, size_t at, const std::array<uint8_t, N>& a) {
 Bytes HecrInfo::Build() const {
   Bytes b(256, 0);
   PutBE(b, 3, serial, 4);
-  PutText(b, 7, nameText.empty() ? model + fmt::format("{:08}", serial % 100000000) : nameText, 16);
+  char number[16];
+  std::snprintf(number, sizeof number, "%08u", static_cast<unsigned>(serial % 100000000));
+  PutText(b, 7, nameText.empty() ? model + number : nameText, 16);
   PutBE(b, 23, version, 2);
   b[25] = country;
   PutBE(b, 26, ownIp, 4);

@@ -1,7 +1,5 @@
 #include "sim/sim_wire.h"
 
-#include <fmt/format.h>
-
 #include <algorithm>
 
 namespace vemkasim {
@@ -138,7 +136,9 @@ std::string Hex(const Bytes& b) {
   s.reserve(b.size() * 3);
   for (size_t i = 0; i < b.size(); ++i) {
     if (i) s += ' ';
-    s += fmt::format("{:02X}", b[i]);
+    static const char kDigits[] = "0123456789ABCDEF";
+    s += kDigits[b[i] >> 4];
+    s += kDigits[b[i] & 0xF];
   }
   return s;
 }

@@ -1,0 +1,50 @@
+// The simulator's socket calls, for POSIX systems and Windows alike: UDP
+// sockets bound to one address, a wake channel that interrupts a wait, and
+// a wait for the first of several sockets to become readable.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "sim/sim_record.h"
+#include "sim/sim_wire.h"
+
+namespace vemkasim {
+
+using SockFd = intptr_t;
+constexpr SockFd kNoSocket = -1;
+
+// Binds a UDP socket to addr:port (port 0: ephemeral). Never shares ports.
+// Throws std::runtime_error on failure.
+SockFd BindUdp(const std::string& addr, uint16_t port);
+Peer LocalOf(SockFd fd);
+void SendUdp(SockFd fd, const Peer& to, const Bytes& data);
+// One pending datagram, read without blocking. False when none is there.
+bool RecvUdp(SockFd fd, Bytes& out, Peer& from);
+void CloseSock(SockFd& fd);
+
+// Wakes a thread that waits in WaitReadable.
+class WakeChannel {
+ public:
+  WakeChannel() = default;
+  ~WakeChannel() { Close(); }
+  WakeChannel(const WakeChannel&) = delete;
+  WakeChannel& operator=(const WakeChannel&) = delete;
+
+  void Open();  // throws std::runtime_error
+  void Close();
+  void Signal();
+  void Drain();
+  SockFd ReadEnd() const { return read_; }
+
+ private:
+  SockFd read_ = kNoSocket;
+  SockFd write_ = kNoSocket;
+};
+
+// Waits until one of the sockets is readable and sets `ready` per socket.
+// False when the wait itself failed.
+bool WaitReadable(const std::vector<SockFd>& fds, std::vector<bool>& ready);
+
+}  // namespace vemkasim
