@@ -17,7 +17,8 @@
 #include <climits>
 #include <cstring>
 #include <string>
-#include <unordered_map>
+#include <map>
+#include <mutex>
 
 #include "runtime/codepage.h"
 #include "runtime/codepage_system.h"
@@ -114,16 +115,23 @@ CodePageInfo Probe(uint32_t cp) {
   return info;
 }
 
-// Worked out once per code page and thread (no lock on the hot path).
+// Worked out once per code page for the process. Each thread remembers the
+// last one it used, so the hot path takes no lock; the thread-local cache is
+// plain pointers, because objects with destructors in thread-local storage
+// are freed in the wrong order at thread exit by some Windows runtimes.
 const CodePageInfo& InfoFor(uint32_t cp) {
-  thread_local std::unordered_map<uint32_t, CodePageInfo> cache;
   thread_local uint32_t lastCp = 0;
   thread_local const CodePageInfo* last = nullptr;
   if (last && cp == lastCp) return *last;
-  auto it = cache.find(cp);
-  if (it == cache.end()) it = cache.emplace(cp, Probe(cp)).first;
+  static std::mutex lock;
+  static std::map<uint32_t, CodePageInfo> infos;  // elements never move
+  {
+    std::lock_guard<std::mutex> hold(lock);
+    auto it = infos.find(cp);
+    if (it == infos.end()) it = infos.emplace(cp, Probe(cp)).first;
+    last = &it->second;
+  }
   lastCp = cp;
-  last = &it->second;  // elements of an unordered_map stay where they are
   return *last;
 }
 
