@@ -1,7 +1,7 @@
 // Conversion between UTF-16 text and the encodings the SDK speaks.
 //
 // UTF-8 and UTF-16 are converted by hand (they are the hot path of every
-// table file). Other Windows code pages go through the system's converter
+// table file), and so is UTF-32, which the Windows API does not convert. Other Windows code pages go through the system's converter
 // (codepage_system.h), with one '?' written for every UTF-16 unit a code page
 // cannot represent (two for a surrogate pair). The SDK's own numbers (950
 // with its extra characters, 12541254, 12581258 and 64386438) are built here
@@ -28,6 +28,8 @@ namespace {
 
 constexpr uint32_t kUtf16LE = 1200;
 constexpr uint32_t kUtf16BE = 1201;
+constexpr uint32_t kUtf32LE = 12000;
+constexpr uint32_t kUtf32BE = 12001;
 constexpr uint32_t kUtf8 = 65001;
 constexpr uint32_t kBig5 = 950;
 constexpr uint32_t kTurkishPlus = 12541254;
@@ -133,6 +135,43 @@ void DecodeUtf16(const uint8_t* b, size_t n, bool bigEndian, std::u16string& out
   for (size_t i = 0; i + 1 < n; i += 2)
     *p++ = bigEndian ? static_cast<char16_t>((b[i] << 8) | b[i + 1])
                      : static_cast<char16_t>(b[i] | (b[i + 1] << 8));
+}
+
+// One 4-byte unit per code point. A lone surrogate is written as '?' (a
+// whole unit, so the text after it stays aligned).
+void EncodeUtf32(std::u16string_view t, bool bigEndian, TVKBytes& out) {
+  for (size_t i = 0; i < t.size(); ++i) {
+    uint32_t c = t[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < t.size() && t[i + 1] >= 0xDC00 && t[i + 1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (t[i + 1] - 0xDC00);
+      ++i;
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      c = '?';
+    }
+    for (int k = 0; k < 4; ++k) {
+      const int shift = bigEndian ? 24 - 8 * k : 8 * k;
+      out.push_back(static_cast<uint8_t>(c >> shift));
+    }
+  }
+}
+
+// A unit above 10FFFF or in the surrogate range, and a trailing part unit,
+// read as U+FFFD.
+void DecodeUtf32(const uint8_t* b, size_t n, bool bigEndian, std::u16string& out) {
+  size_t i = 0;
+  for (; i + 3 < n; i += 4) {
+    const uint32_t c = bigEndian ? (uint32_t{b[i]} << 24 | uint32_t{b[i + 1]} << 16 | uint32_t{b[i + 2]} << 8 | b[i + 3])
+                                 : (uint32_t{b[i + 3]} << 24 | uint32_t{b[i + 2]} << 16 | uint32_t{b[i + 1]} << 8 | b[i]);
+    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
+      out.push_back(0xFFFD);
+    } else if (c >= 0x10000) {
+      out.push_back(static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)));
+      out.push_back(static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
+    } else {
+      out.push_back(static_cast<char16_t>(c));
+    }
+  }
+  if (i < n) out.push_back(0xFFFD);
 }
 
 // ------------------------------------------------- the SDK's own sets ----
@@ -363,7 +402,7 @@ void CloseHzText(size_t from, TVKBytes& out) {
 }
 
 bool IsOwnOrHandled(uint32_t cp) {
-  return cp == kUtf16LE || cp == kUtf16BE || cp == kUtf8 || cp == kBig5 || cp == kTurkishPlus ||
+  return cp == kUtf16LE || cp == kUtf16BE || cp == kUtf32LE || cp == kUtf32BE || cp == kUtf8 || cp == kBig5 || cp == kTurkishPlus ||
          cp == kViscii || cp == kGeorgian;
 }
 
@@ -395,6 +434,8 @@ void AppendCodePageBytes(std::u16string_view Text, uint32_t CodePage, TVKBytes& 
     case kUtf8: EncodeUtf8(Text, Out); return;
     case kUtf16LE: EncodeUtf16(Text, false, Out); return;
     case kUtf16BE: EncodeUtf16(Text, true, Out); return;
+    case kUtf32LE: EncodeUtf32(Text, false, Out); return;
+    case kUtf32BE: EncodeUtf32(Text, true, Out); return;
     case kBig5: EncodeBig5(Text, Out); return;
     case kTurkishPlus: EncodeTurkishPlus(Text, Out); return;
     case kViscii: EncodeViscii(Text, Out); return;
@@ -420,6 +461,8 @@ void AppendCodePageString(const uint8_t* Bytes, size_t Size, uint32_t CodePage, 
     case kUtf8: DecodeUtf8(Bytes, Size, Out); return;
     case kUtf16LE: DecodeUtf16(Bytes, Size, false, Out); return;
     case kUtf16BE: DecodeUtf16(Bytes, Size, true, Out); return;
+    case kUtf32LE: DecodeUtf32(Bytes, Size, false, Out); return;
+    case kUtf32BE: DecodeUtf32(Bytes, Size, true, Out); return;
     case kBig5: DecodeBig5(Bytes, Size, Out); return;
     case kTurkishPlus: DecodeTurkishPlus(Bytes, Size, Out); return;
     case kViscii: DecodeViscii(Bytes, Size, Out); return;
@@ -470,6 +513,10 @@ TVKBytes StringToCodePageBytesCut(std::u16string_view Text, uint32_t CodePage, s
       out.resize(units * 2);
       return out;
     }
+    case kUtf32LE:
+    case kUtf32BE:
+      out.resize(MaxBytes / 4 * 4);
+      return out;
     case kTurkishPlus:
     case kViscii:
     case kGeorgian:

@@ -45,8 +45,6 @@ constexpr TIcuName kIcuNames[] = {
     {936, "windows-936-2000"},
     {949, "windows-949-2000"},
     {950, "windows-950-2000"},
-    {12000, "UTF-32LE"},
-    {12001, "UTF-32BE"},
     {20127, "US-ASCII"},
     {20273, "ibm-273"},  // EBCDIC national variants: IBM's own numbers
     {20277, "ibm-277"},
