@@ -171,10 +171,14 @@ bool ToText(uint32_t cp, DWORD flags, const uint8_t* b, size_t n, std::u16string
   return got > 0;
 }
 
+// True when a single byte of the text (not the second byte of a pair, so
+// that あ, 82 A0 in 932, does not count) is one the table above mends.
 bool HasFixedByte(const CodePageInfo& info, const uint8_t* b, size_t n) {
   if (!info.fixed) return false;
-  for (size_t i = 0; i < n; ++i)
-    if (info.fixedByte[b[i]]) return true;
+  for (size_t i = 0; i < n; ++i) {
+    if (info.lead[b[i]]) ++i;
+    else if (info.fixedByte[b[i]]) return true;
+  }
   return false;
 }
 
