@@ -16,9 +16,9 @@
 
 #include <climits>
 #include <cstring>
-#include <string>
 #include <map>
 #include <mutex>
+#include <string>
 
 #include "runtime/codepage.h"
 #include "runtime/codepage_system.h"
@@ -29,8 +29,9 @@ namespace {
 
 // Single bytes that Windows reads otherwise than ICU; the SDK keeps ICU's
 // reading on every platform. 0xFFFD marks a byte the code page leaves
-// undefined (Windows reads most of them as private-use characters). A
-// character whose Windows byte reads back as something else is written '?'.
+// undefined (Windows reads most of them as private-use or control
+// characters). A character whose Windows byte reads back as something else
+// is written '?'.
 struct FixedByte {
   uint32_t CodePage;
   uint8_t Byte;
