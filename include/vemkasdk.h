@@ -7,8 +7,8 @@
  *  - Strings: the unsuffixed and W functions take NUL-terminated UTF-16
  *    (char16_t, 16 bits on every platform; wchar_t is not used because it is
  *    32 bits wide on Linux). A functions take NUL-terminated 8-bit text in the
- *    ANSI code page (UTF-8 on Linux unless the INI key System/AnsiCodePage
- *    names another code page).
+ *    ANSI code page (UTF-8 on Linux, the system's ANSI code page on Windows,
+ *    unless the INI key System/AnsiCodePage names another code page).
  *  - Booleans are 8 bits wide (VKSDK_BOOL): 0 false, 1 true.
  *  - Device addresses passed as integers carry the first octet in the most
  *    significant byte: 192.168.1.10 is 0xC0A8010A.

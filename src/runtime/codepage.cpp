@@ -1,17 +1,14 @@
 // Conversion between UTF-16 text and the encodings the SDK speaks.
 //
 // UTF-8 and UTF-16 are converted by hand (they are the hot path of every
-// table file). Windows code pages go through ICU's converters, with one '?'
-// written for every UTF-16 unit a code page cannot represent (two for a
-// surrogate pair), as Windows does. The SDK's own numbers (950 with its extra
-// characters, 12541254, 12581258 and 64386438) are built here around their
-// own tables and are never given to ICU under their own numbers. Code page
-// 1258 adds its base-letter-and-tone-mark forms around ICU's converter.
+// table file), and so is UTF-32, which the Windows API does not convert. Other Windows code pages go through the system's converter
+// (codepage_system.h), with one '?' written for every UTF-16 unit a code page
+// cannot represent (two for a surrogate pair). The SDK's own numbers (950
+// with its extra characters, 12541254, 12581258 and 64386438) are built here
+// around their own tables and are never given to the system's converter
+// under their own numbers. Code page 1258 adds its base-letter-and-tone-mark
+// forms around the system's converter, and HZ text is closed here.
 #include "runtime/codepage.h"
-
-#include <unicode/ucnv.h>
-#include <unicode/ucnv_cb.h>
-#include <unicode/unorm2.h>
 
 #include <array>
 #include <cstdio>
@@ -21,6 +18,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "runtime/codepage_system.h"
 #include "runtime/codepage_tables.h"
 #include "runtime/sysparams.h"
 
@@ -30,6 +28,8 @@ namespace {
 
 constexpr uint32_t kUtf16LE = 1200;
 constexpr uint32_t kUtf16BE = 1201;
+constexpr uint32_t kUtf32LE = 12000;
+constexpr uint32_t kUtf32BE = 12001;
 constexpr uint32_t kUtf8 = 65001;
 constexpr uint32_t kBig5 = 950;
 constexpr uint32_t kTurkishPlus = 12541254;
@@ -37,228 +37,6 @@ constexpr uint32_t kViscii = 12581258;
 constexpr uint32_t kGeorgian = 64386438;
 constexpr uint32_t kHz = 52936;
 constexpr uint32_t kVietnamese = 1258;
-
-// ---------------------------------------------------------------- ICU ----
-
-// Every unmappable UTF-16 unit becomes one '?'; a surrogate pair is two.
-void QuestionMarkCallback(const void*, UConverterFromUnicodeArgs* args, const UChar*, int32_t length,
-                          UChar32, UConverterCallbackReason reason, UErrorCode* err) {
-  if (reason != UCNV_UNASSIGNED && reason != UCNV_ILLEGAL && reason != UCNV_IRREGULAR) return;
-  *err = U_ZERO_ERROR;
-  static const char kMarks[4] = {'?', '?', '?', '?'};
-  ucnv_cbFromUWriteBytes(args, kMarks, length < 1 ? 1 : (length > 4 ? 4 : length), 0, err);
-}
-
-// Windows code pages whose ICU converter has a name of its own (or a more
-// exact one than "windows-N", "cpN" or "ibm-N", which are tried for every
-// other number). Windows code pages left out because ICU has no converter
-// that writes their bytes: 709, 710, 1361, 10001..10005, 10008, 10010,
-// 10017, 10021, 10079, 10082, 20000..20005, 20105..20108, 20261, 20269,
-// 20423, 20833, 20880, 20905, 20924, 21027, 29001, 50222, 50229 and 50936.
-struct TIcuName {
-  uint32_t CodePage;
-  const char* Name;
-};
-constexpr TIcuName kIcuNames[] = {
-    {708, "ASMO-708"},
-    {874, "windows-874-2000"},
-    {932, "ibm-943_P15A-2003"},
-    {936, "windows-936-2000"},
-    {949, "windows-949-2000"},
-    {950, "windows-950-2000"},
-    {12000, "UTF-32LE"},
-    {12001, "UTF-32BE"},
-    {20127, "US-ASCII"},
-    {20273, "ibm-273"},  // EBCDIC national variants: IBM's own numbers
-    {20277, "ibm-277"},
-    {20278, "ibm-278"},
-    {20280, "ibm-280"},
-    {20284, "ibm-284"},
-    {20285, "ibm-285"},
-    {20290, "ibm-290"},
-    {20297, "ibm-297"},
-    {20420, "ibm-420"},
-    {20424, "ibm-424"},
-    {20838, "ibm-838"},
-    {20871, "ibm-871"},
-    {21025, "ibm-1025"},
-    {20932, "EUC-JP"},
-    {20936, "GB2312"},
-    {20949, "EUC-KR"},
-    {28591, "iso-8859-1"},
-    {28592, "iso-8859-2"},
-    {28593, "iso-8859-3"},
-    {28594, "iso-8859-4"},
-    {28595, "iso-8859-5"},
-    {28596, "iso-8859-6"},
-    {28597, "iso-8859-7"},
-    {28598, "iso-8859-8"},
-    {28599, "iso-8859-9"},
-    {28600, "iso-8859-10"},
-    {28601, "iso-8859-11"},
-    {28603, "iso-8859-13"},
-    {28604, "iso-8859-14"},
-    {28605, "iso-8859-15"},
-    {28606, "iso-8859-16"},
-    {38598, "ISO-8859-8-I"},
-    {50220, "ISO-2022-JP"},
-    {50221, "ISO-2022-JP-1"},
-    {50225, "ISO-2022-KR"},
-    {50227, "ISO-2022-CN"},
-    {50930, "ibm-930"},  // EBCDIC with double-byte characters
-    {50931, "ibm-931"},
-    {50933, "ibm-933"},
-    {50935, "ibm-935"},
-    {50937, "ibm-937"},
-    {50939, "ibm-939"},
-    {51932, "EUC-JP"},
-    {51936, "EUC-CN"},
-    {51949, "EUC-KR"},
-    {51950, "EUC-TW"},
-    {52936, "HZ-GB-2312"},
-    {54936, "gb18030"},
-    {65000, "UTF-7"},
-};
-
-// ICU names to try for a Windows code page number, most specific first.
-int IcuNamesFor(uint32_t cp, std::array<std::string, 4>& names) {
-  int n = 0;
-  for (const auto& row : kIcuNames)
-    if (row.CodePage == cp) names[n++] = row.Name;
-  names[n++] = "windows-" + std::to_string(cp);
-  names[n++] = "cp" + std::to_string(cp);
-  names[n++] = "ibm-" + std::to_string(cp);
-  return n;
-}
-
-// An ICU converter and whether it writes and reads the ASCII range
-// (U+0000..U+007F) as the same single bytes: most code pages do, and text
-// that is all ASCII then needs no call into ICU.
-struct IcuConverter {
-  UConverter* conv = nullptr;
-  bool asciiSame = false;
-};
-
-bool MapsAsciiToItself(UConverter* c) {
-  UChar units[128];
-  char bytes[128];
-  for (int i = 0; i < 128; ++i) units[i] = static_cast<UChar>(i), bytes[i] = static_cast<char>(i);
-  char encoded[512];
-  UChar decoded[256];
-  UErrorCode e = U_ZERO_ERROR;
-  const int32_t ne = ucnv_fromUChars(c, encoded, sizeof encoded, units, 128, &e);
-  if (U_FAILURE(e) || ne != 128 || std::memcmp(encoded, bytes, 128) != 0) return false;
-  e = U_ZERO_ERROR;
-  const int32_t nd = ucnv_toUChars(c, decoded, 256, bytes, 128, &e);
-  ucnv_reset(c);
-  return U_SUCCESS(e) && nd == 128 && std::memcmp(decoded, units, sizeof units) == 0;
-}
-
-IcuConverter OpenIcu(uint32_t cp) {
-  std::array<std::string, 4> names;
-  int n = IcuNamesFor(cp, names);
-  for (int i = 0; i < n; ++i) {
-    UErrorCode e = U_ZERO_ERROR;
-    UConverter* c = ucnv_open(names[i].c_str(), &e);
-    if (!c || U_FAILURE(e)) {
-      if (c) ucnv_close(c);
-      continue;
-    }
-    e = U_ZERO_ERROR;
-    ucnv_setFromUCallBack(c, QuestionMarkCallback, nullptr, nullptr, nullptr, &e);
-    return {c, MapsAsciiToItself(c)};
-  }
-  return {};
-}
-
-// ICU converters are not thread-safe: each thread keeps its own, opened on
-// first use and closed when the thread ends. Unknown numbers are cached too.
-class IcuCache {
- public:
-  ~IcuCache() {
-    for (auto& kv : map_)
-      if (kv.second.conv) ucnv_close(kv.second.conv);
-  }
-  const IcuConverter* Get(uint32_t cp) {
-    if (cp == lastCp_ && last_) return last_;
-    auto it = map_.find(cp);
-    if (it == map_.end()) it = map_.emplace(cp, OpenIcu(cp)).first;
-    if (!it->second.conv) return nullptr;
-    lastCp_ = cp;
-    last_ = &it->second;  // elements of an unordered_map stay where they are
-    return last_;
-  }
-
- private:
-  std::unordered_map<uint32_t, IcuConverter> map_;
-  uint32_t lastCp_ = 0;
-  const IcuConverter* last_ = nullptr;
-};
-
-const IcuConverter* IcuFor(uint32_t cp) {
-  thread_local IcuCache cache;
-  return cache.Get(cp);
-}
-
-void IcuEncode(const IcuConverter* ic, const char16_t* s, size_t n, TVKBytes& out) {
-  if (n == 0) return;
-  if (ic->asciiSame && IsAsciiText(s, n)) {
-    const size_t at = out.size();
-    out.resize(at + n);
-    for (size_t i = 0; i < n; ++i) out[at + i] = static_cast<uint8_t>(s[i]);
-    return;
-  }
-  UConverter* c = ic->conv;
-  ucnv_resetFromUnicode(c);
-  const UChar* src = reinterpret_cast<const UChar*>(s);
-  const UChar* srcEnd = src + n;
-  size_t start = out.size();
-  size_t room = n * static_cast<size_t>(ucnv_getMaxCharSize(c)) + 8;
-  for (;;) {
-    out.resize(start + room);
-    char* target = reinterpret_cast<char*>(out.data() + start);
-    char* targetBegin = reinterpret_cast<char*>(out.data());
-    char* limit = targetBegin + out.size();
-    UErrorCode e = U_ZERO_ERROR;
-    ucnv_fromUnicode(c, &target, limit, &src, srcEnd, nullptr, true, &e);
-    start = static_cast<size_t>(target - targetBegin);
-    if (e == U_BUFFER_OVERFLOW_ERROR) {
-      room *= 2;
-      continue;
-    }
-    out.resize(start);
-    return;
-  }
-}
-
-void IcuDecode(const IcuConverter* ic, const uint8_t* b, size_t n, std::u16string& out) {
-  if (n == 0) return;
-  if (ic->asciiSame && IsAsciiText(b, n)) {
-    out.append(b, b + n);
-    return;
-  }
-  UConverter* c = ic->conv;
-  ucnv_resetToUnicode(c);
-  const char* src = reinterpret_cast<const char*>(b);
-  const char* srcEnd = src + n;
-  size_t start = out.size();
-  size_t room = n + 8;
-  for (;;) {
-    out.resize(start + room);
-    UChar* begin = reinterpret_cast<UChar*>(out.data());
-    UChar* target = begin + start;
-    UChar* limit = begin + out.size();
-    UErrorCode e = U_ZERO_ERROR;
-    ucnv_toUnicode(c, &target, limit, &src, srcEnd, nullptr, true, &e);
-    start = static_cast<size_t>(target - begin);
-    if (e == U_BUFFER_OVERFLOW_ERROR) {
-      room *= 2;
-      continue;
-    }
-    out.resize(start);
-    return;
-  }
-}
 
 // ------------------------------------------------------------ Unicode ----
 
@@ -359,6 +137,43 @@ void DecodeUtf16(const uint8_t* b, size_t n, bool bigEndian, std::u16string& out
                      : static_cast<char16_t>(b[i] | (b[i + 1] << 8));
 }
 
+// One 4-byte unit per code point. A lone surrogate is written as '?' (a
+// whole unit, so the text after it stays aligned).
+void EncodeUtf32(std::u16string_view t, bool bigEndian, TVKBytes& out) {
+  for (size_t i = 0; i < t.size(); ++i) {
+    uint32_t c = t[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < t.size() && t[i + 1] >= 0xDC00 && t[i + 1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (t[i + 1] - 0xDC00);
+      ++i;
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      c = '?';
+    }
+    for (int k = 0; k < 4; ++k) {
+      const int shift = bigEndian ? 24 - 8 * k : 8 * k;
+      out.push_back(static_cast<uint8_t>(c >> shift));
+    }
+  }
+}
+
+// A unit above 10FFFF or in the surrogate range, and a trailing part unit,
+// read as U+FFFD.
+void DecodeUtf32(const uint8_t* b, size_t n, bool bigEndian, std::u16string& out) {
+  size_t i = 0;
+  for (; i + 3 < n; i += 4) {
+    const uint32_t c = bigEndian ? (uint32_t{b[i]} << 24 | uint32_t{b[i + 1]} << 16 | uint32_t{b[i + 2]} << 8 | b[i + 3])
+                                 : (uint32_t{b[i + 3]} << 24 | uint32_t{b[i + 2]} << 16 | uint32_t{b[i + 1]} << 8 | b[i]);
+    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
+      out.push_back(0xFFFD);
+    } else if (c >= 0x10000) {
+      out.push_back(static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)));
+      out.push_back(static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
+    } else {
+      out.push_back(static_cast<char16_t>(c));
+    }
+  }
+  if (i < n) out.push_back(0xFFFD);
+}
+
 // ------------------------------------------------- the SDK's own sets ----
 
 int Big5ExtraIndexOf(char16_t c) {
@@ -379,21 +194,20 @@ int Big5ExtraIndexOf(uint8_t lead, uint8_t trail) {
   return -1;
 }
 
-// Encodes through ICU code page `icuCp`, except that characters for which
-// `over` yields bytes are written as those bytes.
+// Encodes through the system's code page `sysCp`, except that characters for
+// which `over` yields bytes are written as those bytes.
 template <typename Override>
-void EncodeWithOverrides(std::u16string_view t, uint32_t icuCp, Override over, TVKBytes& out) {
-  const IcuConverter* c = IcuFor(icuCp);
+void EncodeWithOverrides(std::u16string_view t, uint32_t sysCp, Override over, TVKBytes& out) {
   size_t run = 0;
   uint8_t extra[2];
   for (size_t i = 0; i < t.size(); ++i) {
     int n = over(t[i], extra);
     if (n == 0) continue;
-    if (c) IcuEncode(c, t.data() + run, i - run, out);
+    syscp::Encode(sysCp, t.data() + run, i - run, out);
     out.insert(out.end(), extra, extra + n);
     run = i + 1;
   }
-  if (c) IcuEncode(c, t.data() + run, t.size() - run, out);
+  syscp::Encode(sysCp, t.data() + run, t.size() - run, out);
 }
 
 void EncodeBig5(std::u16string_view t, TVKBytes& out) {
@@ -412,13 +226,12 @@ void EncodeBig5(std::u16string_view t, TVKBytes& out) {
 // 81..FE and its trail byte form one character, so the middle of 不變
 // (A4 A3 C5 DC) is never read as the pair A3 C5.
 void DecodeBig5(const uint8_t* b, size_t n, std::u16string& out) {
-  const IcuConverter* c = IcuFor(kBig5);
   size_t run = 0, i = 0;
   while (i < n) {
     if (b[i] >= 0x81 && b[i] <= 0xFE && i + 1 < n) {
       int k = Big5ExtraIndexOf(b[i], b[i + 1]);
       if (k >= 0) {
-        if (c) IcuDecode(c, b + run, i - run, out);
+        syscp::Decode(kBig5, b + run, i - run, out);
         out.push_back(kBig5Extras[k].Char);
         i += 2;
         run = i;
@@ -429,7 +242,7 @@ void DecodeBig5(const uint8_t* b, size_t n, std::u16string& out) {
       ++i;
     }
   }
-  if (c) IcuDecode(c, b + run, n - run, out);
+  syscp::Decode(kBig5, b + run, n - run, out);
 }
 
 void EncodeTurkishPlus(std::u16string_view t, TVKBytes& out) {
@@ -443,54 +256,30 @@ void EncodeTurkishPlus(std::u16string_view t, TVKBytes& out) {
 }
 
 void DecodeTurkishPlus(const uint8_t* b, size_t n, std::u16string& out) {
-  const IcuConverter* c = IcuFor(1254);
   size_t run = 0;
   for (size_t i = 0; i < n; ++i) {
     if (b[i] != 0xD7 && b[i] != 0xF7) continue;
-    if (c) IcuDecode(c, b + run, i - run, out);
+    syscp::Decode(1254, b + run, i - run, out);
     out.push_back(b[i] == 0xD7 ? 0x018F : 0x0259);
     run = i + 1;
   }
-  if (c) IcuDecode(c, b + run, n - run, out);
-}
-
-// Canonical composition (NFC) or decomposition (NFD) of text with ICU's
-// normalizer; false when ICU cannot do it.
-bool Normalize(bool compose, std::u16string_view t, std::u16string& out) {
-  UErrorCode e = U_ZERO_ERROR;
-  const UNormalizer2* n = compose ? unorm2_getNFCInstance(&e) : unorm2_getNFDInstance(&e);
-  if (U_FAILURE(e) || t.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max() / 4)) return false;
-  const auto* src = reinterpret_cast<const UChar*>(t.data());
-  const auto len = static_cast<int32_t>(t.size());
-  if (unorm2_isNormalized(n, src, len, &e) && U_SUCCESS(e)) {
-    out.assign(t);
-    return true;
-  }
-  e = U_ZERO_ERROR;
-  out.resize(t.size() * 3 + 8);
-  const int32_t got = unorm2_normalize(n, src, len, reinterpret_cast<UChar*>(out.data()),
-                                       static_cast<int32_t>(out.size()), &e);
-  if (U_FAILURE(e)) return false;
-  out.resize(static_cast<size_t>(got));
-  return true;
+  syscp::Decode(1254, b + run, n - run, out);
 }
 
 // Code page 1258 has its own bytes for only some Vietnamese letters. Any
 // other letter is written as a base letter it has followed by one of its
 // five combining tone marks, as Windows writes it: ữ is ư + tilde (FD DE),
 // ộ is ô + dot below (F4 F2). The table is worked out once from the
-// canonical decompositions (ICU's normalizer here; a build that converts
-// through the Windows API would work it out with the system's normalizer).
+// canonical decompositions of the system's normalizer.
 struct VietnameseForms {
   std::unordered_map<char16_t, std::array<uint8_t, 2>> map;
 
   VietnameseForms() {
-    const IcuConverter* c = IcuFor(kVietnamese);
-    if (!c) return;
+    if (!syscp::IsKnown(kVietnamese)) return;
     // The one byte code page 1258 writes for a character, or nothing.
     auto byteOf = [&](char16_t ch) -> std::optional<uint8_t> {
       TVKBytes b;
-      IcuEncode(c, &ch, 1, b);
+      syscp::Encode(kVietnamese, &ch, 1, b);
       if (b.size() != 1 || (b[0] == '?' && ch != u'?')) return std::nullopt;
       return b[0];
     };
@@ -499,7 +288,7 @@ struct VietnameseForms {
     for (const auto& [first, last] : {std::pair<char16_t, char16_t>{0x00C0, 0x024F}, {0x1E00, 0x1EFF}}) {
       for (char16_t ch = first; ch <= last; ++ch) {
         std::u16string d, base;
-        if (byteOf(ch) || !Normalize(false, std::u16string_view(&ch, 1), d)) continue;
+        if (byteOf(ch) || !syscp::Normalize(false, std::u16string_view(&ch, 1), d)) continue;
         std::optional<uint8_t> tone;
         for (size_t i = 1; i < d.size(); ++i) {
           bool isTone = false;
@@ -509,7 +298,7 @@ struct VietnameseForms {
         }
         if (!tone) continue;
         std::u16string composed;
-        if (!Normalize(true, d.substr(0, 1) + base, composed) || composed.size() != 1) continue;
+        if (!syscp::Normalize(true, d.substr(0, 1) + base, composed) || composed.size() != 1) continue;
         if (auto b = byteOf(composed[0])) map.emplace(ch, std::array<uint8_t, 2>{*b, *tone});
       }
     }
@@ -521,7 +310,7 @@ struct VietnameseForms {
 void EncodeVietnamese(std::u16string_view t, TVKBytes& out) {
   static const VietnameseForms forms;
   std::u16string composed;
-  if (!IsAsciiText(t.data(), t.size()) && Normalize(true, t, composed)) t = composed;
+  if (!IsAsciiText(t.data(), t.size()) && syscp::Normalize(true, t, composed)) t = composed;
   EncodeWithOverrides(t, kVietnamese,
                       [](char16_t ch, uint8_t* b) {
                         if (ch < 0xC0) return 0;
@@ -536,15 +325,13 @@ void EncodeVietnamese(std::u16string_view t, TVKBytes& out) {
 
 // A base letter and a tone mark read back as the composed letter.
 void DecodeVietnamese(const uint8_t* b, size_t n, std::u16string& out) {
-  const IcuConverter* c = IcuFor(kVietnamese);
-  if (!c) return;
   const size_t at = out.size();
-  IcuDecode(c, b, n, out);
+  syscp::Decode(kVietnamese, b, n, out);
   bool marks = false;
   for (size_t i = 0; i < n && !marks; ++i)
     marks = b[i] == 0xCC || b[i] == 0xEC || b[i] == 0xDE || b[i] == 0xD2 || b[i] == 0xF2;
   std::u16string composed;
-  if (marks && Normalize(true, std::u16string_view(out).substr(at), composed)) {
+  if (marks && syscp::Normalize(true, std::u16string_view(out).substr(at), composed)) {
     out.resize(at);
     out += composed;
   }
@@ -596,8 +383,8 @@ void DecodeGeorgian(const uint8_t* b, size_t n, std::u16string& out) {
 }
 
 // HZ text switches to GB2312 with "~{" and back with "~}" ("~~" is a '~').
-// ICU's converter leaves text that ends in a Chinese character in GB2312
-// mode; it is closed here, so the text ends in ASCII as HZ requires and
+// A converter may leave text that ends in a Chinese character in GB2312
+// mode (ICU's does); it is closed here, so the text ends in ASCII as HZ requires and
 // whatever follows it in a file or field reads as ASCII.
 void CloseHzText(size_t from, TVKBytes& out) {
   bool gb = false;
@@ -615,29 +402,31 @@ void CloseHzText(size_t from, TVKBytes& out) {
 }
 
 bool IsOwnOrHandled(uint32_t cp) {
-  return cp == kUtf16LE || cp == kUtf16BE || cp == kUtf8 || cp == kBig5 || cp == kTurkishPlus ||
+  return cp == kUtf16LE || cp == kUtf16BE || cp == kUtf32LE || cp == kUtf32BE || cp == kUtf8 || cp == kBig5 || cp == kTurkishPlus ||
          cp == kViscii || cp == kGeorgian;
 }
 
 }  // namespace
 
+// System/AnsiCodePage when it names a code page that converts, else the
+// system's own choice (UTF-8 on Linux, the ANSI code page on Windows).
 uint32_t AnsiCodePage() {
-  uint32_t cp = SysParams().AnsiCodePage;
-  if (cp == 0) return kUtf8;
-  if (IsOwnOrHandled(cp) || IcuFor(cp)) return cp;
-  return kUtf8;
+  const uint32_t cp = SysParams().AnsiCodePage;
+  if (cp != 0 && (IsOwnOrHandled(cp) || syscp::IsKnown(cp))) return cp;
+  const uint32_t sys = syscp::DefaultAnsiCodePage();
+  return IsOwnOrHandled(sys) || syscp::IsKnown(sys) ? sys : kUtf8;
 }
 
 // 0 stands for the ANSI code page; a number that is neither handled here nor
-// known to ICU falls back to the ANSI code page too.
+// known to the system's converter falls back to the ANSI code page too.
 uint32_t ResolveCodePage(uint32_t CodePage) {
   if (CodePage == 0) return AnsiCodePage();
-  if (IsOwnOrHandled(CodePage) || IcuFor(CodePage)) return CodePage;
+  if (IsOwnOrHandled(CodePage) || syscp::IsKnown(CodePage)) return CodePage;
   return AnsiCodePage();
 }
 
 bool IsKnownCodePage(uint32_t CodePage) {
-  return CodePage == 0 || IsOwnOrHandled(CodePage) || IcuFor(CodePage) != nullptr;
+  return CodePage == 0 || IsOwnOrHandled(CodePage) || syscp::IsKnown(CodePage);
 }
 
 void AppendCodePageBytes(std::u16string_view Text, uint32_t CodePage, TVKBytes& Out) {
@@ -645,6 +434,8 @@ void AppendCodePageBytes(std::u16string_view Text, uint32_t CodePage, TVKBytes& 
     case kUtf8: EncodeUtf8(Text, Out); return;
     case kUtf16LE: EncodeUtf16(Text, false, Out); return;
     case kUtf16BE: EncodeUtf16(Text, true, Out); return;
+    case kUtf32LE: EncodeUtf32(Text, false, Out); return;
+    case kUtf32BE: EncodeUtf32(Text, true, Out); return;
     case kBig5: EncodeBig5(Text, Out); return;
     case kTurkishPlus: EncodeTurkishPlus(Text, Out); return;
     case kViscii: EncodeViscii(Text, Out); return;
@@ -652,13 +443,13 @@ void AppendCodePageBytes(std::u16string_view Text, uint32_t CodePage, TVKBytes& 
     case kVietnamese: EncodeVietnamese(Text, Out); return;
     case kHz: {
       const size_t at = Out.size();
-      if (const IcuConverter* c = IcuFor(kHz)) IcuEncode(c, Text.data(), Text.size(), Out);
+      syscp::Encode(kHz, Text.data(), Text.size(), Out);
       CloseHzText(at, Out);
       return;
     }
     default: {
-      const IcuConverter* c = IcuFor(ResolveCodePage(CodePage));
-      if (c) IcuEncode(c, Text.data(), Text.size(), Out);
+      const uint32_t cp = ResolveCodePage(CodePage);
+      if (syscp::IsKnown(cp)) syscp::Encode(cp, Text.data(), Text.size(), Out);
       else EncodeUtf8(Text, Out);
       return;
     }
@@ -670,14 +461,16 @@ void AppendCodePageString(const uint8_t* Bytes, size_t Size, uint32_t CodePage, 
     case kUtf8: DecodeUtf8(Bytes, Size, Out); return;
     case kUtf16LE: DecodeUtf16(Bytes, Size, false, Out); return;
     case kUtf16BE: DecodeUtf16(Bytes, Size, true, Out); return;
+    case kUtf32LE: DecodeUtf32(Bytes, Size, false, Out); return;
+    case kUtf32BE: DecodeUtf32(Bytes, Size, true, Out); return;
     case kBig5: DecodeBig5(Bytes, Size, Out); return;
     case kTurkishPlus: DecodeTurkishPlus(Bytes, Size, Out); return;
     case kViscii: DecodeViscii(Bytes, Size, Out); return;
     case kGeorgian: DecodeGeorgian(Bytes, Size, Out); return;
     case kVietnamese: DecodeVietnamese(Bytes, Size, Out); return;
     default: {
-      const IcuConverter* c = IcuFor(ResolveCodePage(CodePage));
-      if (c) IcuDecode(c, Bytes, Size, Out);
+      const uint32_t cp = ResolveCodePage(CodePage);
+      if (syscp::IsKnown(cp)) syscp::Decode(cp, Bytes, Size, Out);
       else DecodeUtf8(Bytes, Size, Out);
       return;
     }
@@ -720,6 +513,10 @@ TVKBytes StringToCodePageBytesCut(std::u16string_view Text, uint32_t CodePage, s
       out.resize(units * 2);
       return out;
     }
+    case kUtf32LE:
+    case kUtf32BE:
+      out.resize(MaxBytes / 4 * 4);
+      return out;
     case kTurkishPlus:
     case kViscii:
     case kGeorgian:

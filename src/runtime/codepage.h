@@ -19,8 +19,9 @@ bool IsAsciiText(const Unit* p, size_t n) {
   return true;
 }
 
-// Code page numbers: 0 = the ANSI code page (System/AnsiCodePage, UTF-8 on
-// Linux by default), 1200 UTF-16LE, 1201 UTF-16BE, 65001 UTF-8, 950 Big5 with
+// Code page numbers: 0 = the ANSI code page (System/AnsiCodePage; by default
+// UTF-8 on Linux, the system's ANSI code page on Windows), 1200 UTF-16LE,
+// 1201 UTF-16BE, 12000 UTF-32LE, 12001 UTF-32BE, 65001 UTF-8, 950 Big5 with
 // 51 extra characters, the SDK's own 12541254, 12581258 (VISCII), 64386438,
 // and any other Windows code page number.
 TVKBytes StringToCodePageBytes(std::u16string_view Text, uint32_t CodePage);

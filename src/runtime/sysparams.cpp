@@ -97,9 +97,10 @@ int32_t LoadSysParams(const std::filesystem::path& FileName) {
   p.OldM3Mode = ini.ReadString(u"System", u"OldM3Mode", u"");
   p.KM40ACP = 0;
   // A 32-bit code page number; the INI value is read as a signed integer.
+  // Absent or 0 (which would have to mean itself): the system's choice.
   p.AnsiCodePage =
       static_cast<uint32_t>(ini.ReadInteger(u"System", u"AnsiCodePage", static_cast<int32_t>(p.AnsiCodePage)));
-  if (p.AnsiCodePage == 0) p.AnsiCodePage = 65001;  // 0 would have to mean itself
+  if (p.AnsiCodePage == 0) p.AnsiCodePage = syscp::DefaultAnsiCodePage();
 
   if (p.DebugDir.empty()) p.DebugDir = (LibraryDirectory() / "vemkasdk_log").u16string();
   if (p.OutputDebug || p.OutputLog > 0) std::filesystem::create_directories(std::filesystem::path(p.DebugDir), ec);

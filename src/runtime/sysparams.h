@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <string>
 
+#include "runtime/codepage_system.h"
+
 namespace vk {
 
 struct TVKSDKSysParams {
@@ -43,8 +45,9 @@ struct TVKSDKSysParams {
   std::u16string OldM3Mode;
   int32_t KM40ACP = 0;
   // Ours: the code page that code page 0 and the A exports stand for
-  // (System/AnsiCodePage; UTF-8 on Linux when absent).
-  uint32_t AnsiCodePage = 65001;
+  // (System/AnsiCodePage; when absent UTF-8 on Linux, the system's ANSI code
+  // page on Windows).
+  uint32_t AnsiCodePage = syscp::DefaultAnsiCodePage();
 
   // Where the values came from (shown in every task header).
   std::filesystem::path ParamFile;

@@ -30,7 +30,11 @@ TEST(SysParams, MissingFileGivesDefaultsAndCreatesTheLibraryLogDirectory) {
   EXPECT_TRUE(p.ClearHotkey4TS && p.ClearGroup4TS && p.TrimPLUID4TS && p.TrimPLUCode4TS && p.AutoSyncTime);
   EXPECT_FALSE(p.ExpandName1 || p.Minus2Delete || p.WeightUseg || p.SaleRecordUseg || p.DetectProtocol);
   EXPECT_TRUE(p.Customer.empty() && p.OldM3Mode.empty() && p.ForceBarcode1.empty());
+#ifdef _WIN32
+  EXPECT_EQ(p.AnsiCodePage, syscp::DefaultAnsiCodePage());  // the system's ANSI code page
+#else
   EXPECT_EQ(p.AnsiCodePage, 65001u);
+#endif
   EXPECT_EQ(p.KM40ACP, 0);
   const fs::path logDir = platform::LibraryPath().parent_path() / "vemkasdk_log";
   EXPECT_EQ(fs::path(p.DebugDir), logDir);
