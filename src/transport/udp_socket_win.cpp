@@ -40,6 +40,9 @@ bool UdpSocket::Open(std::string_view localAddr, uint16_t localPort) {
   // Not inherited by child processes of the host.
   const SOCKET s = WSASocketW(AF_INET, SOCK_DGRAM, IPPROTO_UDP, nullptr, 0, WSA_FLAG_NO_HANDLE_INHERIT);
   if (s == INVALID_SOCKET) return false;
+  // Waits are selects; the receive itself never blocks.
+  u_long nonBlocking = 1;
+  ioctlsocket(s, FIONBIO, &nonBlocking);
   // Exclusive use of the address: no other socket may bind the same port.
   BOOL on = TRUE;
   setsockopt(s, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&on), sizeof on);
@@ -103,17 +106,6 @@ bool UdpSocket::SendTo(uint32_t addr, uint16_t port, const uint8_t* data, size_t
   return n != SOCKET_ERROR && static_cast<size_t>(n) == size;
 }
 
-// As on POSIX, the wait is the socket's receive time-out (milliseconds as a
-// DWORD here), set only when it changes.
-bool UdpSocket::SetReceiveWait(int64_t ms) {
-  if (ms == recvWaitMs_) return true;
-  const DWORD wait = static_cast<DWORD>(std::min<int64_t>(ms, std::numeric_limits<DWORD>::max() - 1));
-  if (setsockopt(S(fd_), SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&wait), sizeof wait) != 0)
-    return false;
-  recvWaitMs_ = ms;
-  return true;
-}
-
 UdpSocket::RecvStatus UdpSocket::ReceiveFrom(uint8_t* buf, size_t capacity, int timeoutMs, size_t& got,
                                              uint32_t& fromAddr, uint16_t& fromPort) {
   got = 0;
@@ -124,19 +116,16 @@ UdpSocket::RecvStatus UdpSocket::ReceiveFrom(uint8_t* buf, size_t capacity, int 
   for (;;) {
     const auto left =
         std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) {
-      // Winsock has no per-call "don't wait": ask whether a datagram is
-      // already queued.
-      fd_set readable;
-      FD_ZERO(&readable);
-      FD_SET(S(fd_), &readable);
-      timeval none{0, 0};
-      const int ready = select(0, &readable, nullptr, nullptr, &none);
-      if (ready == SOCKET_ERROR) return RecvStatus::Error;
-      if (ready == 0) return RecvStatus::TimedOut;
-    } else if (!SetReceiveWait(left.count())) {
-      return RecvStatus::Error;
-    }
+    // The wait is a select on the socket (Winsock has no per-call "don't
+    // wait", and the receive time-out option is not honoured everywhere).
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(S(fd_), &readable);
+    const int64_t ms = std::max<int64_t>(left.count(), 0);
+    timeval wait{static_cast<long>(ms / 1000), static_cast<long>((ms % 1000) * 1000)};
+    const int ready = select(0, &readable, nullptr, nullptr, &wait);
+    if (ready == SOCKET_ERROR) return RecvStatus::Error;
+    if (ready == 0) return RecvStatus::TimedOut;
     sockaddr_in sa{};
     int len = sizeof sa;
     const int n = recvfrom(S(fd_), reinterpret_cast<char*>(buf), room, 0, reinterpret_cast<sockaddr*>(&sa), &len);

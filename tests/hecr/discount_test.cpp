@@ -9,6 +9,7 @@
 #include "hecr/hecr_protocol.h"
 #include "hecr/items/discount_item.h"
 #include "support/hecr_scale.h"
+#include "support/sim_support.h"
 #include "sim/sim_wire.h"
 
 namespace {
@@ -49,6 +50,7 @@ Bytes Step23Record() {
 // outside 1..3 has no place and is dropped instead of overwriting another
 // record. The upload gives every place back in order, numbered by place.
 TEST(HecrDiscount, RowsGoToTheirPlacesAndComeBackNumberedByPlace) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   vktest::HecrScale scale(HecrInfo{}, 2);
   const fs::path in = vktest::WriteFile("discount.txt", kHeader + "\r\n" + kStep23 + "\r\n" + kStep11 +
                                                     "\r\n100\t1\t9\t\t\t0\t0\t0\t0\t0\t0\t9\r\n"
@@ -84,6 +86,7 @@ TEST(HecrDiscount, RowsGoToTheirPlacesAndComeBackNumberedByPlace) {
 
 // An upload reply of the right command with no data ends the task with 266.
 TEST(HecrDiscount, EmptyUploadReplyIs266) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   vktest::HecrScale scale(HecrInfo{}, 3);
   HecrCommandFaults empty;
   empty.after = 2;

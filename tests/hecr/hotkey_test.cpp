@@ -8,6 +8,7 @@
 #include "hecr/hecr_protocol.h"
 #include "hecr/items/hotkey_item.h"
 #include "support/hecr_scale.h"
+#include "support/sim_support.h"
 #include "tasks/data_types.h"
 
 namespace {
@@ -48,6 +49,7 @@ std::vector<uint16_t> TableCommands(HecrScale& scale) {
 // the event 5, button 2 holds event 0 with the marker AA, and the upload
 // (events, then buttons, both with 6013) gives -5 back.
 TEST(HecrHotKey, PlainLayoutSendsEventsBeforeButtonsAndReadsThemBack) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   auto& sdk = vktest::LoadSdkDefault();
   HecrScale scale(Info(8));
   fs::path down = WriteFile("hk.txt", "ButtonIndex\tButtonValue\r\n1\t101\r\n2\t-5\r\n3\t102\r\n5\t-300\r\n");
@@ -84,6 +86,7 @@ TEST(HecrHotKey, PlainLayoutSendsEventsBeforeButtonsAndReadsThemBack) {
 // packages of 1024 bytes, sent with 9884 and read with 6079; a CR in a
 // caption is stored as CR and uploaded escaped again.
 TEST(HecrHotKey, TouchLayoutCarriesNamesAndColours) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   auto& sdk = vktest::LoadSdkDefault();
   HecrScale scale(Info(20, 2));
   fs::path down = WriteFile("hk.txt",
@@ -115,6 +118,7 @@ TEST(HecrHotKey, TouchLayoutCarriesNamesAndColours) {
 // The button value has four BCD bytes on scales with 8-digit PLU numbers,
 // three elsewhere (where a larger number fails its row with 267).
 TEST(HecrHotKey, PlainButtonValueWidthFollowsTheLabelCodeLength) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   auto& sdk = vktest::LoadSdkDefault();
   fs::path down = WriteFile("hk.txt", "ButtonIndex\tButtonValue\r\n2\t12345678\r\n");
   {
@@ -131,6 +135,7 @@ TEST(HecrHotKey, PlainButtonValueWidthFollowsTheLabelCodeLength) {
 
 // What the table refuses or cannot finish, each with its code.
 TEST(HecrHotKey, FaultsEndWithTheirCode) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   auto& sdk = vktest::LoadSdkDefault();
   HecrScale scale(Info(8));
   // Without a ButtonValue column every button would be cleared.
@@ -155,6 +160,7 @@ TEST(HecrHotKey, FaultsEndWithTheirCode) {
 // A button that points past the events the scale sent uploads as an empty
 // cell; the others are unaffected.
 TEST(HecrHotKey, EventReferenceBeyondTheEventsIsAnEmptyCell) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   auto& sdk = vktest::LoadSdkDefault();
   HecrScale scale(Info(4));
   scale.Tables().SetEvents(kHotKeys, Cat({{0x09}, Zeros(31)}));
@@ -173,6 +179,7 @@ TEST(HecrHotKey, EventReferenceBeyondTheEventsIsAnEmptyCell) {
 // When every button is an event the event phase ends with the last event
 // package, without an empty reply (the scale then serves buttons at once).
 TEST(HecrHotKey, EveryButtonAnEvent) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   auto& sdk = vktest::LoadSdkDefault();
   HecrScale scale(Info(2));
   fs::path down = WriteFile("hk.txt", "ButtonIndex\tButtonValue\r\n1\t-1\r\n2\t-2\r\n");

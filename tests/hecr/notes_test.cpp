@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "support/hecr_scale.h"
+#include "support/sim_support.h"
 
 namespace {
 
@@ -29,6 +30,7 @@ std::string Repeat(const std::string& s, int n) {
 // The record a note cell becomes: its size, its length field and its first
 // text bytes; and what uploads back.
 TEST(HecrNotes, TextIsStoredOnceInTheDeviceCodePage) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   struct Case {
     const char* what;
     uint32_t codePage;
@@ -80,6 +82,7 @@ TEST(HecrNotes, TextIsStoredOnceInTheDeviceCodePage) {
 // Each note table has its own commands and its own table counter; on a
 // scale with 8-digit label codes the PLU number takes four BCD bytes.
 TEST(HecrNotes, EveryTableRoundTripsWithItsOwnCommandsAndCounter) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   struct Case {
     int32_t dataType;
     uint16_t down, up;
@@ -124,6 +127,7 @@ TEST(HecrNotes, EveryTableRoundTripsWithItsOwnCommandsAndCounter) {
 // task with 266 instead of asking on for ever; a delete with a list is
 // refused with 261 and sends nothing; "*" clears the table.
 TEST(HecrNotes, EmptyRepliesAndDeletes) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   vktest::HecrScale scale(Info(1252), 40);
   fs::path in = vktest::WriteFile("notes.txt", "PLUID\tValue\r\n1\ta\r\n2\tb\r\n");
   ASSERT_EQ(scale.Exec(vktest::LoadSdkDefault(), 0, 13, in), 0u);

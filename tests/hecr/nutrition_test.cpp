@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "support/hecr_scale.h"
+#include "support/sim_support.h"
 
 namespace {
 
@@ -42,6 +43,7 @@ void ExpectSameCells(const fs::path& down, const fs::path& up) {
 // Elements placed by ID; 20 records go as a package of 16 and one of 4;
 // DailyValue 2000 is 00 00 07 D0 at 40; the upload gives the cells back.
 TEST(HecrNutrition, ElementsGoDownInTwoPackagesAndComeBack) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   auto& sdk = vktest::LoadSdkDefault();
   HecrScale scale;
   fs::path down = WriteFile("elements.txt",
@@ -78,6 +80,7 @@ TEST(HecrNutrition, ElementsGoDownInTwoPackagesAndComeBack) {
 // amount is BIN of amount x 10^(weight decimals) and a percentage BCD of
 // hundredths; the upload asks as many records as the scale counts.
 TEST(HecrNutrition, InfoRecordsGoDownOnePerFrameAndComeBack) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   auto& sdk = vktest::LoadSdkDefault();
   vemkasim::HecrInfo info;
   info.secondExponent = 2;
@@ -134,6 +137,7 @@ TEST(HecrNutrition, InfoRecordsGoDownOnePerFrameAndComeBack) {
 
 // What the tables refuse, each with its code and nothing stored past it.
 TEST(HecrNutrition, RowsAndRepliesThatCannotBeTakenFail) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   auto& sdk = vktest::LoadSdkDefault();
   vemkasim::HecrInfo lf8;
   lf8.lfCodeLen = 8;
@@ -170,6 +174,7 @@ TEST(HecrNutrition, RowsAndRepliesThatCannotBeTakenFail) {
 // A reply to the upload command that carries no record, before the table
 // is complete, ends the upload with 266 instead of asking on for ever.
 TEST(HecrNutrition, UploadReplyWithoutARecordIs266) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   auto& sdk = vktest::LoadSdkDefault();
   HecrScale scale;
   scale.Tables().PutRecord(kInfo, Bytes(512, 0));

@@ -24,6 +24,7 @@
 #include "support/loopback.h"
 #include "support/progress.h"
 #include "support/sdk_loader.h"
+#include "support/sim_support.h"
 
 namespace {
 
@@ -135,6 +136,7 @@ Bytes Slice(const Bytes& b, size_t at, size_t n) { return Bytes(b.begin() + at, 
 // layout: ID BCD at 0, name at 13, price BCD at 138, and the template's
 // barcode type 255 at 135 and flags 60 and 240 at 157 and 158.
 TEST(HecrPlu, SingleRowDownloadSendsTheExactFrame) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   auto& sdk = vktest::LoadSdkDefault();
   PluScale scale;
   fs::path file = WriteFile("plu.txt", "ID\tName1\tPrice\r\n123\tApple\t12.5\r\n");
@@ -169,6 +171,7 @@ TEST(HecrPlu, SingleRowDownloadSendsTheExactFrame) {
 }
 
 TEST(HecrPlu, DownloadSendsRowsInAscendingIdOrder) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   auto& sdk = vktest::LoadSdkDefault();
   PluScale scale;
   fs::path file = WriteFile("plu.txt", "Name1\tID\nthirty\t30\ntwo\t2\nhundred\t100\n");
@@ -185,6 +188,7 @@ TEST(HecrPlu, DownloadSendsRowsInAscendingIdOrder) {
 // Rows the table cannot take are found before the first frame; values a
 // field cannot hold stop the task at their row.
 TEST(HecrPlu, BadRowsAreRefusedWithTheirRowNumber) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   auto& sdk = vktest::LoadSdkDefault();
   PluScale scale;
   struct Case {
@@ -213,6 +217,7 @@ TEST(HecrPlu, BadRowsAreRefusedWithTheirRowNumber) {
 }
 
 TEST(HecrPlu, FieldCodecsWriteTheirBytes) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   auto& sdk = vktest::LoadSdkDefault();
   PluScale scale;
   fs::path file = WriteFile("plu.txt",
@@ -245,6 +250,7 @@ TEST(HecrPlu, FieldCodecsWriteTheirBytes) {
 }
 
 TEST(HecrPlu, ForcedValuesOverrideEveryRecord) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   auto dir = vktest::TempDir();
   auto& sdk = vktest::LoadSdk(vktest::DefaultIni(dir, "",
                                                  "[Function]\nForceBarcode1=7\nForceFlag1=1\nForceFlag2=2\n"
@@ -269,6 +275,7 @@ TEST(HecrPlu, ForcedValuesOverrideEveryRecord) {
 }
 
 TEST(HecrPlu, Minus2DeleteRetiresDashedNames) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   auto dir = vktest::TempDir();
   auto& sdk = vktest::LoadSdk(vktest::DefaultIni(dir, "", "[Function]\nMinus2Delete=1\n"));
   HecrInfo info;
@@ -284,6 +291,7 @@ TEST(HecrPlu, Minus2DeleteRetiresDashedNames) {
 }
 
 TEST(HecrPlu, WeightUsegKeepsWeightsUnscaled) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   auto dir = vktest::TempDir();
   auto& sdk = vktest::LoadSdk(vktest::DefaultIni(dir, "", "[Function]\nWeightUseg=1\n"));
   PluScale scale;
@@ -293,6 +301,7 @@ TEST(HecrPlu, WeightUsegKeepsWeightsUnscaled) {
 }
 
 TEST(HecrPlu, ExpandName1GivesName1EightyBytes) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   auto dir = vktest::TempDir();
   auto& sdk = vktest::LoadSdk(vktest::DefaultIni(dir, "", "[Function]\nExpandName1=1\n"));
   PluScale scale;
@@ -311,6 +320,7 @@ TEST(HecrPlu, ExpandName1GivesName1EightyBytes) {
 }
 
 TEST(HecrPlu, LabelCodeLength8PlacesTheIdAt239) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   auto& sdk = vktest::LoadSdkDefault();
   HecrInfo info;
   info.lfCodeLen = 8;
@@ -324,6 +334,7 @@ TEST(HecrPlu, LabelCodeLength8PlacesTheIdAt239) {
 }
 
 TEST(HecrPlu, ChineseMarketScalesTakeSpeedCodesFromNames) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   auto& sdk = vktest::LoadSdkDefault();
   HecrInfo info;
   info.country = 10;
@@ -343,6 +354,7 @@ TEST(HecrPlu, ChineseMarketScalesTakeSpeedCodesFromNames) {
 // Every column down and back up gives the same cells; an empty date stays
 // empty.
 TEST(HecrPlu, RoundTripOfEveryColumnIsExact) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   auto& sdk = vktest::LoadSdkDefault();
   HecrInfo info;
   info.codePage = 65001;
@@ -378,6 +390,7 @@ TEST(HecrPlu, RoundTripOfEveryColumnIsExact) {
 }
 
 TEST(HecrPlu, UploadOfAListSkipsAbsentPlus) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   auto& sdk = vktest::LoadSdkDefault();
   PluScale scale;
   fs::path down = WriteFile("plu.txt", "ID\tName1\n1\tA\n5\tE\n7\tG\n");
@@ -405,6 +418,7 @@ TEST(HecrPlu, UploadOfAListSkipsAbsentPlus) {
 // No count, or a count reply without the PLU counter (fewer than two data
 // bytes), is no answer: 266 and no record asked for.
 TEST(HecrPlu, UploadWithoutTableCountsFails) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   auto& sdk = vktest::LoadSdkDefault();
   PluScale scale;
   scale.Tables().PutPluRecord(Bytes(512, 0x01));
@@ -421,6 +435,7 @@ TEST(HecrPlu, UploadWithoutTableCountsFails) {
 }
 
 TEST(HecrPlu, DeleteClearsOnlyTheWholeTable) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   auto& sdk = vktest::LoadSdkDefault();
   PluScale scale;
   fs::path down = WriteFile("plu.txt", "ID\n5\n7\n");
@@ -441,6 +456,7 @@ TEST(HecrPlu, DeleteClearsOnlyTheWholeTable) {
 // Operations and tables this library has no item for end with 261 and send
 // no table frame.
 TEST(HecrPlu, UnsupportedOperationsEndWith261) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   auto& sdk = vktest::LoadSdkDefault();
   PluScale scale;
   fs::path file = WriteFile("t.txt", "ID\n1\n");
@@ -462,6 +478,7 @@ TEST(HecrPlu, UnsupportedOperationsEndWith261) {
 // An acknowledgement for an earlier request is not taken for this one: the
 // task listens once more and takes the right one without resending.
 TEST(HecrPlu, WrongParamAcknowledgementIsWaitedPast) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   auto& sdk = vktest::LoadSdkDefault();
   PluScale scale;
   scale.SetDownHook([](const HecrFrame& f) -> std::optional<Answers> {
@@ -476,6 +493,7 @@ TEST(HecrPlu, WrongParamAcknowledgementIsWaitedPast) {
 // An answer that arrives after the time-out is still taken, and the stale
 // copy that follows it does not confuse the next request.
 TEST(HecrPlu, LateAcknowledgementIsAccepted) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   auto& sdk = vktest::LoadSdkDefault();  // time-out 300 ms, 2 tries
   PluScale scale;
   std::atomic<bool> delayed{false};
@@ -489,6 +507,7 @@ TEST(HecrPlu, LateAcknowledgementIsAccepted) {
 }
 
 TEST(HecrPlu, WrongParamOnlyGivesUpAfterTheTryCount) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   auto dir = vktest::TempDir();
   auto& sdk = vktest::LoadSdk(Ini(dir, 300, 1));
   PluScale scale;
@@ -509,6 +528,7 @@ TEST(HecrPlu, WrongParamOnlyGivesUpAfterTheTryCount) {
 // file, the request goes out again, and when no intact answer comes the
 // task ends with 266 at that row.
 TEST(HecrPlu, DamagedAcknowledgementCountsAsNoAnswer) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   fs::path debugDir;
   auto& sdk = vktest::LoadSdkDefault(&debugDir);  // 2 tries
   PluScale scale;
@@ -532,6 +552,7 @@ TEST(HecrPlu, DamagedAcknowledgementCountsAsNoAnswer) {
 // A scale that did not store a PLU and answers with a garbled frame: the
 // row is sent again instead of being counted as stored.
 TEST(HecrPlu, DamagedAcknowledgementIsNotTakenForTheRow) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   auto& sdk = vktest::LoadSdkDefault();
   PluScale scale;
   std::atomic<bool> garbled{false};
@@ -551,6 +572,7 @@ TEST(HecrPlu, DamagedAcknowledgementIsNotTakenForTheRow) {
 // flipped once: the damaged frame is asked for again, so the file holds
 // exactly the scale's rows.
 TEST(HecrPlu, DamagedUploadRepliesAreAskedAgain) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   auto& sdk = vktest::LoadSdkDefault();
   PluScale scale;
   fs::path dir = vktest::TempDir();
@@ -598,6 +620,7 @@ TEST(HecrPlu, DamagedUploadRepliesAreAskedAgain) {
 // earlier rows are thrown away, never use up a try, and each row goes out
 // once. Uploads take each record once.
 TEST(HecrPlu, RepeatedAnswersDoNotUseUpTries) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   auto dir = vktest::TempDir();
   auto& sdk = vktest::LoadSdk(Ini(dir, 300, 1));
   PluScale scale;
@@ -624,6 +647,7 @@ TEST(HecrPlu, RepeatedAnswersDoNotUseUpTries) {
 // CR and LF in text fields read from a scale are written as cell escapes:
 // one line per record, and the file downloads back to the same bytes.
 TEST(HecrPlu, LineBreaksInTextFieldsUploadAsEscapes) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   auto& sdk = vktest::LoadSdkDefault();
   PluScale scale;
   Bytes rec(512, 0);
@@ -657,6 +681,7 @@ TEST(HecrPlu, LineBreaksInTextFieldsUploadAsEscapes) {
 // uploads (after the table count the item asks for when it is made) and
 // deletes.
 TEST(HecrPlu, ClockGoesBeforeEveryPluTask) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   auto& sdk = vktest::LoadSdkDefault();
   PluScale scale;
   fs::path file = WriteFile("plu.txt", "ID\n1\n");
@@ -682,6 +707,7 @@ TEST(HecrPlu, ClockGoesBeforeEveryPluTask) {
 // record is sent, with or without its column, and the debug and log files
 // name the key and its value.
 TEST(HecrPlu, OutOfRangeForceValueFailsBeforeSending) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   auto dir = vktest::TempDir();
   auto& sdk = vktest::LoadSdk(vktest::DefaultIni(dir, "", "[Function]\nForceFlag1=300\n"));
   PluScale scale;
@@ -704,6 +730,7 @@ TEST(HecrPlu, OutOfRangeForceValueFailsBeforeSending) {
 }
 
 TEST(HecrPlu, NoAnswerEndsWith266AtThatRow) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   auto& sdk = vktest::LoadSdkDefault();  // 2 tries
   PluScale scale;
   scale.SetDownHook([](const HecrFrame& f) -> std::optional<Answers> {
@@ -719,6 +746,7 @@ TEST(HecrPlu, NoAnswerEndsWith266AtThatRow) {
 }
 
 TEST(HecrPlu, StopBetweenRequestsSendsNoFurtherFrame) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   auto dir = vktest::TempDir();
   auto& sdk = vktest::LoadSdk(Ini(dir, 3000, 2));
   PluScale scale;
@@ -745,6 +773,7 @@ TEST(HecrPlu, StopBetweenRequestsSendsNoFurtherFrame) {
 
 // Past 65535 requests the 16-bit Param wraps; acknowledgements still match.
 TEST(HecrPlu, SeventyThousandRowsComplete) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   auto dir = vktest::TempDir();
   auto& sdk = vktest::LoadSdk(Ini(dir, 2000, 2, "OutputDebug=0\nOutputLog=0\n"));
   PluScale scale;

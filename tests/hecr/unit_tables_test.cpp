@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "support/hecr_scale.h"
+#include "support/sim_support.h"
 
 namespace {
 
@@ -12,6 +13,7 @@ using vktest::HecrScale;
 constexpr int32_t kUnit = 1, kDepartment = 2;
 
 TEST(HecrUnitTables, UnitsArePlacedByIdAndComeBackByPosition) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   auto& sdk = vktest::LoadSdkDefault();
   HecrScale scale;
   // 30 is outside the table; the second row with ID 3 loses to the first.
@@ -43,6 +45,7 @@ TEST(HecrUnitTables, UnitsArePlacedByIdAndComeBackByPosition) {
 }
 
 TEST(HecrUnitTables, DepartmentsAreCutAtThirtyBytesAndNumberedFromOne) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   auto& sdk = vktest::LoadSdkDefault();
   HecrScale scale;
   const std::string longName(35, 'N');
@@ -65,6 +68,7 @@ TEST(HecrUnitTables, DepartmentsAreCutAtThirtyBytesAndNumberedFromOne) {
 // A reply of the right command without a record, before the table is
 // complete, is no answer: the task ends instead of asking for ever.
 TEST(HecrUnitTables, AnEmptyUploadReplyEndsWith266) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   auto& sdk = vktest::LoadSdkDefault();
   HecrScale scale;
   HecrCommandFaults f;

@@ -14,6 +14,7 @@
 #include "sim/sim_device.h"
 #include "support/hecr_scale.h"
 #include "support/loopback.h"
+#include "support/sim_support.h"
 
 namespace {
 
@@ -82,6 +83,7 @@ const std::string kHeader128 =
     "Message2\tPackageWeight\tPackageType\tTareValue\tItemCode\tName2\r\n";
 
 TEST(PecrPlu, Record128DownloadSendsParameterReadClockBlocksAndClosingFrameInOrder) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   PecrScale scale(Info(true));
   std::string text = kHeader128;
   text += "123\tApple\t3\t5\t12\t\t12.5\t3\t2\t7\t1\t2\t150\t4\t25\t1234567890\tRed\r\n";
@@ -118,6 +120,7 @@ TEST(PecrPlu, Record128DownloadSendsParameterReadClockBlocksAndClosingFrameInOrd
 }
 
 TEST(PecrPlu, PricesFollowTheScaleDecimalsAndLegacyBoardsUseTwo) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   struct Case {
     int dotCount;
     bool legacy;
@@ -142,6 +145,7 @@ TEST(PecrPlu, PricesFollowTheScaleDecimalsAndLegacyBoardsUseTwo) {
 }
 
 TEST(PecrPlu, UploadReadsToTheEndMarkerInBothSizesAndLayouts) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   for (bool record128 : {false, true}) {
     PecrScale scale(Info(record128), record128 ? 21 : 20);
     const size_t size = record128 ? 128 : 64;
@@ -172,6 +176,7 @@ TEST(PecrPlu, UploadReadsToTheEndMarkerInBothSizesAndLayouts) {
 // Nothing is sent for a file the scale could not take; the transfer is
 // still closed.
 TEST(PecrPlu, BadRowsFailBeforeAnyRecordIsSent) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   struct Case {
     const char* file;
     uint32_t code, index;
@@ -197,6 +202,7 @@ TEST(PecrPlu, BadRowsFailBeforeAnyRecordIsSent) {
 }
 
 TEST(PecrPlu, RepliesTheItemCannotTakeEndWith266AndStillClose) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   struct Case {
     uint8_t dataType;
     PecrRequestFaults faults;
@@ -231,6 +237,7 @@ TEST(PecrPlu, RepliesTheItemCannotTakeEndWith266AndStillClose) {
 // A reply of another kind ends an upload with 266; a scale that never sends
 // the end marker is read to the last slot an upload takes.
 TEST(PecrPlu, UploadWithAWrongReplyOrWithoutEndMarker) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   PecrRequestFaults wrong, noEnd;
   wrong.wrongType = -1;
   noEnd.noEndMarker = -1;
@@ -252,6 +259,7 @@ TEST(PecrPlu, UploadWithAWrongReplyOrWithoutEndMarker) {
 }
 
 TEST(PecrPlu, ClearOnlyAsAWholeTable) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   PecrScale scale(Info(true), 60);
   Bytes rec(128, 0);
   rec[38] = 1;
@@ -269,6 +277,7 @@ TEST(PecrPlu, ClearOnlyAsAWholeTable) {
 // Tables whose item this library lacks end before any frame; an operation
 // the PLU item does not have ends with 261 after the closing frame.
 TEST(PecrPlu, MissingTablesAndOperationsEndWith261) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   PecrScale scale(Info(false), 70);
   const fs::path file = vktest::WriteFile("u.txt", "ID\r\n1\r\n");
   for (int32_t type : {1, 2}) {
@@ -286,6 +295,7 @@ TEST(PecrPlu, MissingTablesAndOperationsEndWith261) {
 // A reply that is neither a whole frame nor a short acknowledgement is no
 // answer: the request goes out again, and in the end the task gives 266.
 TEST(PecrPlu, RepliesThatFailTheFrameCheckAreNoAnswer) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   // The parameter block arrives cut to 100 bytes.
   PecrScale scale(Info(false), 90, [](SimDevice& d) {
     d.AddPecrRequest(108, [](const Bytes&, uint16_t, const Peer&) -> std::optional<Answers> {
@@ -298,6 +308,7 @@ TEST(PecrPlu, RepliesThatFailTheFrameCheckAreNoAnswer) {
 }
 
 TEST(PecrPlu, StopTaskEndsWith2AndStillCloses) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   auto& sdk = vktest::LoadSdkDefault();
   PecrScale scale(Info(false), 80);
   PecrRequestFaults slow;

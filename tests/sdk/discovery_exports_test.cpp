@@ -21,6 +21,7 @@
 #include "sim/sim_device.h"
 #include "support/loopback.h"
 #include "support/sdk_loader.h"
+#include "support/sim_support.h"
 #include "transport/udp_client.h"
 
 namespace {
@@ -77,6 +78,7 @@ HecrInfo NewHecr() {
 }
 
 TEST(DiscoveryExports, DeviceTypeOfEachFamily) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   auto& sdk = vktest::LoadSdkDefault();
   HecrInfo km40 = NewHecr();
   km40.classLetter = '*';
@@ -101,6 +103,7 @@ HecrInfo OldFirmwareHecr() {
 }
 
 TEST(DiscoveryExports, DeviceTypeOfOldFirmwareWithM3ModeOff) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   fs::path dir = vktest::TempDir();
   auto& sdk = vktest::LoadSdk(vktest::DefaultIni(dir, "OldM3Mode=1\n"));
   SimNetwork net;
@@ -110,6 +113,7 @@ TEST(DiscoveryExports, DeviceTypeOfOldFirmwareWithM3ModeOff) {
 }
 
 TEST(DiscoveryExports, DeviceTypeOfOldFirmwareWithM3ModeOn) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   fs::path dir = vktest::TempDir();
   auto& sdk = vktest::LoadSdk(vktest::DefaultIni(dir, "OldM3Mode=2\n"));
   SimNetwork net;
@@ -121,6 +125,7 @@ TEST(DiscoveryExports, DeviceTypeOfOldFirmwareWithM3ModeOn) {
 }
 
 TEST(DiscoveryExports, DeviceTypeAsksOldFirmwareAboutM3Mode) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   auto& sdk = vktest::LoadSdkDefault();
   SimNetwork net;
   net.AddHecr(LoopbackAddr(2), OldFirmwareHecr());
@@ -133,6 +138,7 @@ TEST(DiscoveryExports, DeviceTypeAsksOldFirmwareAboutM3Mode) {
 }
 
 TEST(DiscoveryExports, RecordsAndNullPointers) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   auto& sdk = vktest::LoadSdkDefault();
   SimNetwork net;
   net.AddHecr(LoopbackAddr(2), NewHecr());
@@ -168,6 +174,7 @@ TEST(DiscoveryExports, RecordsAndNullPointers) {
 }
 
 TEST(DiscoveryExports, SegmentScanStopsStoringAtCount) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   auto& sdk = vktest::LoadSdkDefault();
   SimNetwork net;
   for (int host = 1; host <= 3; ++host) net.AddHecr(LoopbackAddr(host), NewHecr());
@@ -191,6 +198,7 @@ TEST(DiscoveryExports, SegmentScanStopsStoringAtCount) {
 }
 
 TEST(DiscoveryExports, DeviceListFile) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   auto& sdk = vktest::LoadSdkDefault();
   SimNetwork net;
   net.AddTSecr(LoopbackAddr(7));
@@ -231,6 +239,7 @@ TEST(DiscoveryExports, DeviceListFile) {
 }
 
 TEST(DiscoveryExports, DetectProtocolFindsHecrWhenPecrIsAsked) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   fs::path dir = vktest::TempDir();
   auto& sdk = vktest::LoadSdk(vktest::DefaultIni(dir, "", "[Function]\nDetectProtocol=1\n"));
   SimNetwork net;
@@ -248,6 +257,7 @@ TEST(DiscoveryExports, DetectProtocolFindsHecrWhenPecrIsAsked) {
 // The task talks to the port the device answered from, in the family that
 // answered.
 TEST(DiscoveryExports, TaskUsesTheFamilyAndPortThatAnswered) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   fs::path debugDir;
   auto& sdk = vktest::LoadSdkDefault(&debugDir);
   const uint16_t servicePort = static_cast<uint16_t>(21000 + vk::test::LoopbackRange());
@@ -274,6 +284,7 @@ TEST(DiscoveryExports, TaskUsesTheFamilyAndPortThatAnswered) {
 // A touch Hecr scale is asked again as TSecr, except for the tables that
 // only its Hecr side holds.
 TEST(DiscoveryExports, TouchHecrScaleIsAskedAgainAsTSecr) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   fs::path debugDir;
   auto& sdk = vktest::LoadSdkDefault(&debugDir);
   HecrInfo touch = NewHecr();
@@ -295,6 +306,7 @@ TEST(DiscoveryExports, TouchHecrScaleIsAskedAgainAsTSecr) {
 // Old firmware that is not in M3 mode is driven as Pecr; a "*" scale whose
 // Pecr side stays silent keeps its Hecr answer.
 TEST(DiscoveryExports, OldFirmwareHecrScaleIsAskedAgainAsPecr) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   fs::path debugDir;
   auto& sdk = vktest::LoadSdkDefault(&debugDir);
   HecrInfo km40 = NewHecr();
@@ -316,6 +328,7 @@ TEST(DiscoveryExports, OldFirmwareHecrScaleIsAskedAgainAsPecr) {
 }
 
 TEST(DiscoveryExports, SegmentAddressIsRefusedForATask) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   fs::path debugDir;
   auto& sdk = vktest::LoadSdkDefault(&debugDir);
   SimNetwork net;
@@ -338,6 +351,7 @@ TEST(DiscoveryExports, SegmentAddressIsRefusedForATask) {
 // answer is kept. With the system's default receive queue only about 166
 // answers fitted and the rest were dropped.
 TEST(DiscoveryExports, ScanOfAThousandDevicesFindsEveryOne) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   constexpr int kDevices = 1000;
 #ifndef _WIN32
   // Each simulated scale holds three descriptors (its socket and wake pipe).

@@ -13,6 +13,7 @@
 #include "sim/sim_device.h"
 #include "support/loopback.h"
 #include "support/sdk_loader.h"
+#include "support/sim_support.h"
 
 namespace {
 
@@ -46,6 +47,7 @@ bool EndsWith(const std::string& s, const std::string& tail) {
 class TaskFiles : public ::testing::Test {
  protected:
   void SetUp() override {
+    VKTEST_REQUIRE_IN_PROCESS_SCALES();
     // OutputLog 1: log files only for failed tasks.
     sdk_ = &vktest::LoadSdk(vktest::DefaultIni(DebugDir(), "OutputLog=1\n"));
     addr_ = vk::test::LoopbackAddr(2);

@@ -10,6 +10,7 @@
 #include "sim/sim_device.h"
 #include "support/loopback.h"
 #include "support/raw_client.h"
+#include "support/sim_support.h"
 
 namespace vemkasim {
 namespace {
@@ -44,7 +45,10 @@ Bytes PluRecord(uint8_t b0, uint8_t b1, uint8_t b2, uint8_t tag) {
 
 class HecrTablesTest : public ::testing::Test {
  protected:
-  void SetUp() override { Start(HecrInfo{}); }
+  void SetUp() override {
+    VKTEST_REQUIRE_IN_PROCESS_SCALES();
+    Start(HecrInfo{});
+  }
   void TearDown() override {
     if (tables_) tables_->CancelLateAnswers();
     if (device_) device_->Stop();

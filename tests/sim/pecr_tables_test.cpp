@@ -8,6 +8,7 @@
 #include "sim/sim_device.h"
 #include "support/loopback.h"
 #include "support/raw_client.h"
+#include "support/sim_support.h"
 
 namespace vemkasim {
 namespace {
@@ -55,7 +56,10 @@ PecrInfo Info(uint8_t power, bool legacy = false) {
 
 class PecrTablesTest : public ::testing::Test {
  protected:
-  void SetUp() override { Start(PecrInfo{}); }
+  void SetUp() override {
+    VKTEST_REQUIRE_IN_PROCESS_SCALES();
+    Start(PecrInfo{});
+  }
   void TearDown() override {
     if (tables_) tables_->CancelLateAnswers();
     if (device_) device_->Stop();

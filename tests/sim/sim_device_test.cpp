@@ -10,6 +10,7 @@
 #include "hecr/hecr_frame.h"
 #include "sim/sim_device.h"
 #include "support/loopback.h"
+#include "support/sim_support.h"
 #include "transport/udp_socket.h"
 
 namespace vemkasim {
@@ -103,6 +104,7 @@ Bytes HecrReply(uint16_t cmd, uint16_t param, const Bytes& data) {
 }
 
 TEST(SimDevice, EachFamilyAnswersItsDiscoveryRequest) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   HecrInfo hecr;
   PecrInfo pecr;
   TSecrInfo tsecr;
@@ -203,6 +205,7 @@ TEST(SimDevice, InfoBlocksPlaceFieldsAtTheirOffsets) {
 }
 
 TEST(SimDevice, ScanListenerPassesRequestsToEveryDeviceOfTheFamily) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   SimNetwork net;
   auto& a = net.AddHecr(LoopbackAddr(2));
   auto& b = net.AddHecr(LoopbackAddr(3));
@@ -226,6 +229,7 @@ TEST(SimDevice, ScanListenerPassesRequestsToEveryDeviceOfTheFamily) {
 }
 
 TEST(SimDevice, FaultKnobsShapeTheAnswers) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   const Bytes block = HecrInfo{}.Build();
   const Bytes good = HecrReply(0x7103, 0, block);
   auto plus = [](Bytes b, size_t at) { ++b[at]; return b; };
@@ -269,6 +273,7 @@ TEST(SimDevice, FaultKnobsShapeTheAnswers) {
 // Extra copies go out as sent; corruption flips exactly one bit per damaged
 // datagram, at places that repeat for the same seed.
 TEST(SimDevice, CopiesAndSeededBitFlips) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   const Bytes good = HecrReply(0x7103, 0, HecrInfo{}.Build());
   auto flippedBits = [&](const Bytes& b) {
     int n = 0;
@@ -309,6 +314,7 @@ TEST(SimDevice, CopiesAndSeededBitFlips) {
 }
 
 TEST(SimDevice, DropAndDelayHoldBackAnswers) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   SimNetwork net;
   auto& dev = net.AddHecr(LoopbackAddr(2));
   Faults f;
@@ -333,6 +339,7 @@ TEST(SimDevice, DropAndDelayHoldBackAnswers) {
 }
 
 TEST(SimDevice, PecrAnswersTheM3ProbeAsConfigured) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   Bytes zero = Bytes(259, 0);
   zero[0] = 0xA0;
   const struct {
@@ -366,6 +373,7 @@ TEST(SimDevice, PecrAnswersTheM3ProbeAsConfigured) {
 }
 
 TEST(SimDevice, HandlersAnswerCommandsAndLeaveTheRestToDiscovery) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   SimNetwork net;
   auto& dev = net.AddHecr(LoopbackAddr(2));
   dev.AddHecrCommand(0x7003, [](const HecrFrame& f, const Peer&) -> std::optional<Answers> {
@@ -386,6 +394,7 @@ TEST(SimDevice, HandlersAnswerCommandsAndLeaveTheRestToDiscovery) {
 }
 
 TEST(SimDevice, StartFailsLoudlyOnATakenAddressAndStopIsPrompt) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   SimNetwork first;
   auto& dev = first.AddHecr(LoopbackAddr(2));
   Faults f;

@@ -17,6 +17,7 @@
 #include "sim/sim_device.h"
 #include "support/loopback.h"
 #include "support/sdk_loader.h"
+#include "support/sim_support.h"
 #include "tasks/discovery.h"
 
 namespace {
@@ -80,6 +81,7 @@ vk::TVKSDKDeviceRawData RawOf(uint8_t protocolType, const Bytes& block) {
 std::u16string W(const std::string& s) { return std::u16string(s.begin(), s.end()); }
 
 TEST(Discovery, HecrRecordMatchesTheBlock) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   UseParams();
   HecrInfo h;
   h.serial = 16909060;  // 0x01020304, eight digits
@@ -167,6 +169,7 @@ TEST(Discovery, HecrRecordMatchesTheBlock) {
 }
 
 TEST(Discovery, PecrRecordMatchesTheBlock) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   UseParams();
   PecrInfo p;
   p.version = 0x01020304;
@@ -205,6 +208,7 @@ TEST(Discovery, PecrRecordMatchesTheBlock) {
 }
 
 TEST(Discovery, TSecrRecordMatchesTheBlock) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   UseParams();
   TSecrInfo t;
   t.serialText = "TS0000000042";
@@ -262,6 +266,7 @@ TEST(Discovery, TSecrRecordMatchesTheBlock) {
 // Old firmware reports leftovers after byte 146, a code page it does not use
 // and no hotkey count; the fixed block is what every task sees.
 TEST(Discovery, OldHecrFirmwareBlocksAreFixedUp) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   UseParams();
   SimNetwork net;
   SimDevice& dev = net.AddHecr(LoopbackAddr(2));
@@ -407,6 +412,7 @@ TEST(Discovery, TSecrVersionAndSerialTexts) {
 
 // Replies that are too short, broken, or carry no version are not devices.
 TEST(Discovery, IncompleteRepliesAreIgnored) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   UseParams();
   struct Case {
     const char* what;
@@ -461,6 +467,7 @@ TEST(Discovery, IncompleteRepliesAreIgnored) {
 }
 
 TEST(Discovery, DetectionTriesTheFamiliesInOrderOnTheirOwnPorts) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   UseParams();
   SimNetwork net;
   SimDevice& hecr = net.AddHecr(LoopbackAddr(2));
@@ -501,6 +508,7 @@ TEST(Discovery, DetectionTriesTheFamiliesInOrderOnTheirOwnPorts) {
 }
 
 TEST(Discovery, SegmentScanReturnsEveryFamilyInOrder) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   UseParams();
   SimNetwork net;
   net.AddTSecr(LoopbackAddr(5));
@@ -538,6 +546,7 @@ TEST(Discovery, SegmentScanReturnsEveryFamilyInOrder) {
 // A Hecr answer that arrives after the Hecr part of a scan has ended must
 // not be taken for a Pecr device in the next part.
 TEST(Discovery, LateHecrAnswerIsNotAPecrDevice) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   UseParams();
   SimNetwork net;
   SimDevice& hecr = net.AddHecr(LoopbackAddr(2));
@@ -553,6 +562,7 @@ TEST(Discovery, LateHecrAnswerIsNotAPecrDevice) {
 }
 
 TEST(Discovery, M3ProbeAsksThePecrPort) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   UseParams();
   SimNetwork net;
   SimDevice& pecr = net.AddPecr(LoopbackAddr(2));
@@ -608,6 +618,7 @@ TEST(Discovery, UnansweredInfoQueryLeavesAFailureFile) {
 }
 
 TEST(Discovery, DetectProtocolFindsAHecrDeviceWhenPecrIsAsked) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   UseParams("", "[Function]\nDetectProtocol=1\n");
   SimNetwork net;
   net.AddHecr(LoopbackAddr(2));

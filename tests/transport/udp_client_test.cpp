@@ -10,6 +10,7 @@
 #include "runtime/debug_list.h"
 #include "sim/sim_device.h"
 #include "support/loopback.h"
+#include "support/sim_support.h"
 #include "transport/udp_client.h"
 #include "transport/udp_socket.h"
 
@@ -106,6 +107,7 @@ class ChattySender {
 };
 
 TEST(UdpClient, GetDataResendsToASilentDeviceAndTracesEveryAttempt) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   SimNetwork net;
   auto& dev = net.AddHecr(LoopbackAddr(2));
   dev.SetFaults(Silent());
@@ -140,6 +142,7 @@ TEST(UdpClient, GetDataResendsToASilentDeviceAndTracesEveryAttempt) {
 }
 
 TEST(UdpClient, GetDataTakesTheAnswerOfTheAskedAddressOnly) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   SimNetwork net;
   auto& dev = net.AddHecr(LoopbackAddr(2));
   vemkasim::Faults slow;
@@ -169,6 +172,7 @@ TEST(UdpClient, GetDataTakesTheAnswerOfTheAskedAddressOnly) {
 }
 
 TEST(UdpClient, GetDataIgnoresAnAnswerFromAnotherAddressWithoutRestartingTheWait) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   SimNetwork net;
   auto& dev = net.AddHecr(LoopbackAddr(2));
   vemkasim::Faults elsewhere;
@@ -190,6 +194,7 @@ TEST(UdpClient, GetDataIgnoresAnAnswerFromAnotherAddressWithoutRestartingTheWait
 // again at once (no wait for the time-out), and the queue may now hold
 // stale answers until DiscardQueued empties it.
 TEST(UdpClient, RefusedAnswerIsResentAtOnceAndQueuedOnesCanBeDiscarded) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   SimNetwork net;
   auto& dev = net.AddHecr(LoopbackAddr(2));
   vemkasim::Faults thrice;
@@ -223,6 +228,7 @@ TEST(UdpClient, RefusedAnswerIsResentAtOnceAndQueuedOnesCanBeDiscarded) {
 }
 
 TEST(UdpClient, GetDatasToTheScanAddressCollectsEveryDevice) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   SimNetwork net;
   for (int host : {2, 3, 4}) {
     vemkasim::HecrInfo info;
@@ -258,6 +264,7 @@ TEST(UdpClient, GetDatasToTheScanAddressCollectsEveryDevice) {
 }
 
 TEST(UdpClient, GetDatasToOneAddressStopsAfterTheFirstAnswer) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   SimNetwork net;
   auto& dev = net.AddHecr(LoopbackAddr(2));
   vemkasim::Faults twice;
@@ -275,6 +282,7 @@ TEST(UdpClient, GetDatasToOneAddressStopsAfterTheFirstAnswer) {
 }
 
 TEST(UdpClient, ForcedTimeOutReplacesTheWaitOfGetDatasOnly) {
+  VKTEST_REQUIRE_IN_PROCESS_SCALES();
   SimNetwork net;
   auto& dev = net.AddHecr(LoopbackAddr(2));
   dev.SetFaults(Silent());

@@ -16,6 +16,8 @@
 #endif
 
 #include <cerrno>
+#include <chrono>
+#include <thread>
 #include <cstring>
 #include <stdexcept>
 
@@ -113,6 +115,33 @@ bool RecvUdp(SockFd fd, Bytes& out, Peer& from) {
 void CloseSock(SockFd& fd) {
   if (fd != kNoSocket) CloseNative(fd);
   fd = kNoSocket;
+}
+
+bool OwnLoopbackAddressesWork() {
+  static const bool works = [] {
+    SockFd a = kNoSocket, b = kNoSocket;
+    bool ok = false;
+    try {
+      a = BindUdp("127.0.0.1", 0);
+      b = BindUdp("127.255.255.254", 0);
+      SendUdp(b, LocalOf(a), Bytes{1});
+      std::vector<bool> ready;
+      Bytes got;
+      Peer from;
+      for (int i = 0; i < 100 && !ok; ++i) {
+        if (RecvUdp(a, got, from)) {
+          ok = from.addr == "127.255.255.254";
+          break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      }
+    } catch (const std::exception&) {
+    }
+    CloseSock(a);
+    CloseSock(b);
+    return ok;
+  }();
+  return works;
 }
 
 // A pipe on POSIX systems; on Windows, whose wait takes only sockets, a

@@ -24,6 +24,14 @@ void SendUdp(SockFd fd, const Peer& to, const Bytes& data);
 bool RecvUdp(SockFd fd, Bytes& out, Peer& from);
 void CloseSock(SockFd& fd);
 
+// Whether sockets of this process keep the loopback address they are bound
+// to: a datagram sent from 127.a.b.c must arrive from 127.a.b.c, and two
+// sockets may share a port on two addresses. The simulated scales need
+// both. Wine binds such sockets to every address of the loopback device
+// instead, so a Windows build under Wine cannot run them in its own process
+// (it talks to the simulator's Linux process instead).
+bool OwnLoopbackAddressesWork();
+
 // Wakes a thread that waits in WaitReadable.
 class WakeChannel {
  public:
