@@ -363,7 +363,9 @@ TEST(Convert, FailedConversionKeepsTheExistingOutput) {
   fs::path dir = vktest::TempDir(), txt = dir / "plu.txt", real = dir / "real.bin", link = dir / "link.bin";
   WriteAll(txt, kAppleTable);
   WriteAll(real, old);
-  fs::create_symlink(real, link);
+  std::error_code linkError;
+  fs::create_symlink(real, link, linkError);
+  if (linkError) GTEST_SKIP() << "this system gives no symbolic links here: " << linkError.message();
   EXPECT_EQ(sdk.Txt2BinA(kAppleParams, 2, 0, txt.string().c_str(), link.string().c_str(), 0), 0u);
   EXPECT_TRUE(fs::is_symlink(link));
   EXPECT_EQ(ReadAll(real), AppleRecord());

@@ -67,7 +67,7 @@ vemkasim::Bytes Ack(uint16_t param) { return vemkasim::BuildHecr(0x800E, param, 
 
 TEST(HecrItemPatterns, WholeTableGoesDownInPackagesPlacedById) {
   fs::path file = vktest::TempDir() / "t.txt";
-  std::ofstream(file) << "ID\tName\r\n2\tB\r\n1\tA\r\n9\tZ\r\n";
+  std::ofstream(file, std::ios::binary) << "ID\tName\r\n2\tB\r\n1\tA\r\n9\tZ\r\n";
   Harness h(0, file, false);
   auto& item = *h.item;
   EXPECT_EQ(item.Total(), 5);
@@ -99,7 +99,7 @@ TEST(HecrItemPatterns, WholeTableGoesDownInPackagesPlacedById) {
 // package's answer, in both directions; the right one still moves on.
 TEST(HecrItemPatterns, AnswersForEarlierPackagesAreNotTaken) {
   fs::path in = vktest::TempDir() / "t.txt";
-  std::ofstream(in) << "ID\tName\r\n1\tA\r\n4\tD\r\n";
+  std::ofstream(in, std::ios::binary) << "ID\tName\r\n1\tA\r\n4\tD\r\n";
   Harness down(0, in, false);
   vk::TVKBytes frame;
   ASSERT_TRUE(down.item->GetSendData(0, frame));
@@ -118,7 +118,7 @@ TEST(HecrItemPatterns, AnswersForEarlierPackagesAreNotTaken) {
     EXPECT_EQ(up.item->SetRecvData(1, vemkasim::BuildHecr(kUp, 0, rec)), vk::rcRetry);
     EXPECT_EQ(up.calls, (std::vector<Call>{{1, 1, 5}}));
   }
-  std::ifstream f(out);
+  std::ifstream f(out, std::ios::binary);
   std::stringstream ss;
   ss << f.rdbuf();
   EXPECT_EQ(ss.str(), "ID\tName\tQty\r\n7\tG\t0\r\n");
@@ -126,7 +126,7 @@ TEST(HecrItemPatterns, AnswersForEarlierPackagesAreNotTaken) {
 
 TEST(HecrItemPatterns, WholeTableRefusesACellItCannotEncode) {
   fs::path file = vktest::TempDir() / "t.txt";
-  std::ofstream(file) << "ID\tName\tQty\r\n1\tA\t1\r\n2\tB\t300\r\n";  // 300 in one byte
+  std::ofstream(file, std::ios::binary) << "ID\tName\tQty\r\n1\tA\t1\r\n2\tB\t300\r\n";  // 300 in one byte
   Harness h(0, file, false);
   vk::TVKBytes frame;
   EXPECT_FALSE(h.item->GetSendData(0, frame));
@@ -154,7 +154,7 @@ TEST(HecrItemPatterns, UploadDecodesEveryRecordThatArrived) {
     EXPECT_EQ(item.SetRecvData(1, cut), vk::rcStop);
     EXPECT_EQ(h.calls, (std::vector<Call>{{1, 3, 5}, {1, 5, 5}, {0, 5, 5}}));
   }
-  std::ifstream in(file);
+  std::ifstream in(file, std::ios::binary);
   std::stringstream ss;
   ss << in.rdbuf();
   EXPECT_EQ(ss.str(), "ID\tName\tQty\r\n7\tG\t0\r\n8\tH\t0\r\n9\tI\t0\r\n7\tG\t0\r\n8\tH\t0\r\n");

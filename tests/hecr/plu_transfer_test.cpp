@@ -396,7 +396,7 @@ TEST(HecrPlu, UploadOfAListSkipsAbsentPlus) {
   fs::path down = WriteFile("plu.txt", "ID\tName1\n1\tA\n5\tE\n7\tG\n");
   ASSERT_EQ(Exec(sdk, scale, 0, 0, 0, Path16(down)), 0u);
   fs::path dir = vktest::TempDir();
-  std::ofstream(dir / "want.lst") << "7\r\n 4 \r\n\r\n1\r\n";
+  std::ofstream(dir / "want.lst", std::ios::binary) << "7\r\n 4 \r\n\r\n1\r\n";
   Recorder r;
   ASSERT_EQ(Exec(sdk, scale, 1, 1, 0, Path16(dir / "want.txt"), &r), 0u);
   auto frames = scale.Frames(0x6071);
@@ -581,7 +581,7 @@ TEST(HecrPlu, DamagedUploadRepliesAreAskedAgain) {
   fs::path clean = dir / "clean.txt";
   ASSERT_EQ(Exec(sdk, scale, 1, 0, 0, Path16(clean)), 0u);
   ASSERT_EQ(ReadTable(clean).size(), 4u);
-  std::ofstream(dir / "list.lst") << "11\r\n12\r\n13\r\n";
+  std::ofstream(dir / "list.lst", std::ios::binary) << "11\r\n12\r\n13\r\n";
 
   struct Case {
     const char* name;

@@ -1,4 +1,5 @@
 #include "runtime/debug_list.h"
+#include "runtime/codepage.h"
 
 #include <gtest/gtest.h>
 
@@ -57,13 +58,15 @@ TEST(DebugList, TextLinesAreWrittenAsTheyAreEvenWithTheDumpMarker) {
   EXPECT_TRUE(list.LastLineEmpty());
   list.Add(u"device says @@@4142 and more");
   list.Add("ascii @@@ line");
-  list.Add(u"Gr\u00fc\u00dfe");  // ANSI code page (UTF-8 here)
+  list.Add(u"Gr\u00fc\u00dfe");  // in the ANSI code page
   list.Add(std::string_view());
   EXPECT_EQ(list.LineCount(), 4u);
   EXPECT_TRUE(list.LastLineEmpty());
   auto bytes = list.SavedBytes();
+  const TVKBytes name = StringToCodePageBytes(u"Gr\u00fc\u00dfe", 0);
   EXPECT_EQ(std::string(bytes.begin(), bytes.end()),
-            "device says @@@4142 and more \r\nascii @@@ line \r\nGr\xC3\xBC\xC3\x9F" "e \r\n \r\n");
+            "device says @@@4142 and more \r\nascii @@@ line \r\n" + std::string(name.begin(), name.end()) +
+                " \r\n \r\n");
 }
 
 // Fills a list the way a long task does: text lines and datagram dumps.
@@ -132,7 +135,7 @@ TEST(DebugList, SpillFallsBackToTheTempDirectory) {
   TVKDebugList list(1024);
   Fill(list, 10);
   ASSERT_TRUE(list.Spilled());
-  EXPECT_EQ(list.SpillFile().parent_path(), fs::temp_directory_path());
+  EXPECT_TRUE(fs::equivalent(list.SpillFile().parent_path(), fs::temp_directory_path()));
 }
 
 }  // namespace

@@ -28,7 +28,7 @@ TEST(ConvertExports, UnacceptedArgumentsAre261WithoutFiles) {
   auto& sdk = vktest::LoadSdkDefault();
   fs::path dir = vktest::TempDir();
   std::string txt = (dir / "in.txt").string(), bin = (dir / "out.bin").string();
-  std::ofstream(txt) << "ID\tName1\n1\tA\n";
+  std::ofstream(txt, std::ios::binary) << "ID\tName1\n1\tA\n";
   EXPECT_EQ(sdk.Txt2BinA("", 2, 16, txt.c_str(), bin.c_str(), 0), 261u);
   EXPECT_EQ(sdk.Txt2BinA("", 1, 0, txt.c_str(), bin.c_str(), 0), 261u);
   EXPECT_EQ(sdk.Bin2TxtA("", 2, 1, bin.c_str(), txt.c_str(), 0), 261u);
@@ -50,7 +50,7 @@ TEST(ConvertExports, OtherProcTypesAreRefusedAndTheBinaryFileSurvives) {
   auto& sdk = vktest::LoadSdkDefault();
   fs::path dir = vktest::TempDir();
   fs::path txt = dir / "plu.txt", bin = dir / "plu.bin";
-  std::ofstream(txt) << "ID\n1\n";
+  std::ofstream(txt, std::ios::binary) << "ID\n1\n";
   std::ofstream(bin, std::ios::binary) << std::string(700, '\x11');
   for (uint32_t proc : {2u, 3u, 4u, 6u}) {
     Calls calls;
@@ -106,7 +106,7 @@ TEST(ConvertExports, NoCopiesWhenOutputsAreOff) {
   fs::path dir = vktest::TempDir();
   const std::string txt = (dir / "plu.txt").string(), bin = (dir / "plu.bin").string(),
                     back = (dir / "back.txt").string();
-  std::ofstream(txt) << "ID\tName1\n1\tA\n";
+  std::ofstream(txt, std::ios::binary) << "ID\tName1\n1\tA\n";
   ASSERT_EQ(sdk.Txt2BinA("", 2, 0, txt.c_str(), bin.c_str(), 0), 0u);
   ASSERT_EQ(sdk.Bin2TxtA("", 2, 0, bin.c_str(), back.c_str(), 0), 0u);
   EXPECT_TRUE(fs::exists(back));

@@ -123,7 +123,7 @@ TEST(TaskExports, PackedValueCarriesProcTypeAndDataID) {
   for (auto& f : FilesIn(debugDir)) {
     std::string name = f.filename().string();
     if (name.rfind("127.1.0.9_", 0) != 0 || name.find("_0x01_0x0025_debug") == std::string::npos) continue;
-    std::ifstream in(f);
+    std::ifstream in(f, std::ios::binary);
     std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_NE(text.find("ProcType:0x01  DataType:0x0025  DataID:0x05"), std::string::npos);
     EXPECT_NE(text.find("Port:5002"), std::string::npos);

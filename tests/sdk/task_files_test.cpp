@@ -57,7 +57,7 @@ class TaskFiles : public ::testing::Test {
     work_ = vktest::TempDir();
   }
   void TearDown() override {
-    tables_->CancelLateAnswers();
+    if (tables_) tables_->CancelLateAnswers();
     net_.Stop();
   }
   static fs::path DebugDir() {
@@ -84,7 +84,7 @@ TEST_F(TaskFiles, FailedDownloadLeavesFailedDebugAndLogFilesAndACopyDatedAtTheSt
   silent.drop = -1;
   tables_->SetFaults(kHecrPluDownload, silent);
   fs::path plu = work_ / "plu.txt";
-  std::ofstream(plu) << "ID\tName1\tPrice\r\n1\tApple\t1.5\r\n";
+  std::ofstream(plu, std::ios::binary) << "ID\tName1\tPrice\r\n1\tApple\t1.5\r\n";
 
   auto before = fs::file_time_type::clock::now() - std::chrono::seconds(2);
   ASSERT_EQ(Run(0, plu), 266u);

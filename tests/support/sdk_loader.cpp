@@ -67,7 +67,7 @@ Sdk& LoadSdk(const std::string& iniText) {
   fs::create_directories(dir);
   g_temps.dirs.push_back(dir);
   fs::path ini = dir / "libvemkasdk.ini";
-  std::ofstream(ini) << iniText;
+  std::ofstream(ini, std::ios::binary) << iniText;
   SetEnv("VEMKASDK_INI", vk::Utf16ToUtf8(ini.u16string()));
   std::string error;
   void* h = OpenLibrary(VEMKA_SDK_LIB_PATH, error);

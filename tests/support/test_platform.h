@@ -21,4 +21,10 @@ void* LibrarySymbol(void* library, const char* name);
 // process; false when another process holds it.
 bool LockForProcess(const std::filesystem::path& file);
 
+// Runs a program with arguments and waits up to timeoutMs for it to end.
+// Returns its exit code, or -1 when it could not start or did not end in
+// time (it is then killed); elapsedMs is the time from start to end.
+int RunProgram(const std::filesystem::path& program, const std::string& argument, int timeoutMs,
+               long long& elapsedMs);
+
 }  // namespace vktest

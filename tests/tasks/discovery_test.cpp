@@ -30,7 +30,7 @@ using vk::test::LoopbackAddr;
 fs::path UseParams(const std::string& extra = "", const std::string& sections = "") {
   const fs::path dir = vktest::TempDir();
   const fs::path ini = dir / "params.ini";
-  std::ofstream(ini) << vktest::DefaultIni(dir / "debug", "SyncTryCount=1\n" + extra, sections);
+  std::ofstream(ini, std::ios::binary) << vktest::DefaultIni(dir / "debug", "SyncTryCount=1\n" + extra, sections);
   EXPECT_EQ(vk::LoadSysParams(ini), 0);
   return dir / "debug";
 }

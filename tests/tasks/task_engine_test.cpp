@@ -198,7 +198,7 @@ TEST_F(TaskEngine, DownloadTakesTheCodePageFromTheFileMark) {
   EXPECT_TRUE(r.hasFile);
   EXPECT_EQ(r.fileCodePage, 1201u);
   fs::path plain = dir_ / "plain.txt";
-  std::ofstream(plain) << "ID\n";
+  std::ofstream(plain, std::ios::binary) << "ID\n";
   EXPECT_EQ(RunProbe(Args(0, plain.u16string() + u"?936")).fileCodePage, 936u);
 }
 

@@ -22,7 +22,7 @@ std::string ReadAll(const fs::path& p) {
 // Runs `vemka convert ARGS` with a private INI; returns its exit status.
 int VemkaConvert(const fs::path& dir, const std::string& args) {
   const fs::path ini = dir / "libvemkasdk.ini";
-  if (!fs::exists(ini)) std::ofstream(ini) << vktest::DefaultIni(dir / "debug");
+  if (!fs::exists(ini)) std::ofstream(ini, std::ios::binary) << vktest::DefaultIni(dir / "debug");
   const std::string cmd = "VEMKASDK_INI='" + ini.string() + "' '" VEMKA_BINARY_DIR "/tools/vemka' convert " + args +
                           " >'" + (dir / "out.log").string() + "' 2>&1";
   int rc = std::system(cmd.c_str());
