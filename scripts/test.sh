@@ -15,3 +15,5 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 cmake -S . -B build-tsan -G Ninja -DVEMKA_SANITIZE=thread -DVEMKA_BUILD_BENCH=OFF
 cmake --build build-tsan -j "$JOBS"
 TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan -j "$JOBS" --output-on-failure
+
+sh scripts/test-windows.sh

@@ -125,10 +125,9 @@ bool OwnLoopbackAddressesWork() {
       a = BindUdp("127.0.0.1", 0);
       b = BindUdp("127.255.255.254", 0);
       SendUdp(b, LocalOf(a), Bytes{1});
-      std::vector<bool> ready;
       Bytes got;
       Peer from;
-      for (int i = 0; i < 100 && !ok; ++i) {
+      for (int i = 0; i < 100; ++i) {
         if (RecvUdp(a, got, from)) {
           ok = from.addr == "127.255.255.254";
           break;
