@@ -155,15 +155,16 @@ else
       "$OBJDUMP" -d --no-show-raw-insn --start-address="$from" --stop-address="$to" "$dll" |
         awk -F'\t' 'NF >= 2 && $1 ~ /^ *[0-9a-f]+:$/ {
           ins = $2; sub(/^(repz|rep|bnd) +/, "", ins)
-          if (ins ~ /^ret[lw]?( |$)/) { sub(/^ret[lw]? */, "", ins); print (ins == "" ? "$0x0" : ins) }
+          if (ins ~ /^ret[lw]?( |$)/) { sub(/^ret[lw]? */, "", ins); print (ins == "" || ins == "$0x0" ? "ret" : "ret " ins) }
         }' >> "$work/rets"
     done < "$work/ranges"
-    want=$(printf '$0x%x' "$bytes")
-    bad=$(grep -vxF "$want" "$work/rets" | sort -u | tr '\n' ' ' || true)
+    want=ret
+    [ "$bytes" -eq 0 ] || want=$(printf "ret \$0x%x" "$bytes")
+    bad=$(grep -vxF "$want" "$work/rets" | sort -u | sed 's/$/,/' | tr '\n' ' ' || true)
     if [ -n "$bad" ]; then
-      fail "$name pops the wrong number of bytes: the header makes it $bytes, its code has ret ${bad% }"
+      fail "$name pops the wrong number of bytes: the header makes it $bytes, its code has ${bad%, }"
     elif [ "$bytes" -gt 0 ] && ! grep -qxF "$want" "$work/rets"; then
-      fail "$name has no ret $want (only tail calls?), so its stack cleanup of $bytes bytes cannot be confirmed"
+      fail "$name has no $want (only tail calls?), so its stack cleanup of $bytes bytes cannot be confirmed"
     fi
     checked=$((checked + 1))
   done < "$work/expected"
@@ -218,7 +219,7 @@ summary callbacks "$(wc -l < "$work/callbacks") typedefs, $(wc -l < "$work/callb
 # ---- 4. imports ---------------------------------------------------------
 sed -n 's/^[[:space:]]*DLL Name:[[:space:]]*//p' "$work/private" | tr -d '\r' > "$work/imports"
 while read -r lib; do
-  case $(printf '%s' "$lib" | tr 'A-Z' 'a-z') in
+  case $(printf '%s' "$lib" | tr '[:upper:]' '[:lower:]') in
     kernel32.dll|msvcrt.dll|ws2_32.dll|normaliz.dll|advapi32.dll|user32.dll|api-ms-win-*.dll)
       ;;
     *) fail "$lib is not a Windows system DLL" ;;
