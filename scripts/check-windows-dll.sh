@@ -35,7 +35,7 @@ CC=${CC:-i686-w64-mingw32-gcc-posix}
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/vemka-dllcheck.XXXXXX")
 trap 'rm -rf "$work"' EXIT
-trap 'exit 2' HUP INT TERM
+trap 'exit 2' HUP INT PIPE TERM
 
 # fail reports one offence; summary closes a check with one line and
 # resets the per-check state.
