@@ -23,28 +23,11 @@ back="$work/plu_back.txt"
 # The simulated scale keeps its PLU table in memory; its text fields are
 # UTF-8 (code page 65001), so names in any script fit. It stops by itself
 # after --duration seconds should this script be killed before its trap runs.
-"$bin/vemka-sim" --hecr "$scale" --codepage 65001 --pecr "$pecr" --pecr-record 128 --quiet --duration 300 \
-  >"$work/sim.out" 2>&1 &
-sim_pid=$!
-stop_sim() {
-  if kill -0 "$sim_pid" 2>/dev/null; then
-    kill "$sim_pid" 2>/dev/null || true
-    wait "$sim_pid" 2>/dev/null || true
-  fi
-}
+. scripts/sim-process.sh
 trap stop_sim EXIT
 trap 'exit 130' INT TERM
-
-tries=0
-until grep -q "scale on $scale" "$work/sim.out" 2>/dev/null && grep -q "scale on $pecr" "$work/sim.out"; do
-  tries=$((tries + 1))
-  if [ "$tries" -gt 100 ] || ! kill -0 "$sim_pid" 2>/dev/null; then
-    echo "the simulated scale did not start:" >&2
-    cat "$work/sim.out" >&2
-    exit 1
-  fi
-  sleep 0.1
-done
+start_sim "$work/sim.out" "$bin/vemka-sim" --hecr "$scale" --codepage 65001 --pecr "$pecr" --pecr-record 128 \
+  --quiet --duration 300
 echo "== Simulated Hecr scale on $scale and Pecr scale on $pecr running (process $sim_pid)"
 
 # Discovery commands, when this build of the host has them.

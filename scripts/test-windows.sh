@@ -19,7 +19,7 @@ cmake -S . -B build-win32 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
 cmake --build build-win32 -j "$JOBS"
 
 echo "== Static checks of the 32-bit DLL"
-[ -f scripts/check-windows-dll.sh ] && sh scripts/check-windows-dll.sh build-win32/src/VemkaSDK.dll include/vemkasdk.h
+sh scripts/check-windows-dll.sh build-win32/src/VemkaSDK.dll include/vemkasdk.h
 
 # One Wine prefix of the build's own, one warm wineserver for the whole run
 # (its output goes nowhere: a server that holds ctest's pipes keeps ctest
@@ -28,14 +28,11 @@ WINEPREFIX="$(pwd)/build-win64/wine-prefix"
 WINEDEBUG=-all
 WINEDLLOVERRIDES="mscoree=;mshtml="
 export WINEPREFIX WINEDEBUG WINEDLLOVERRIDES
-wineboot -i >/dev/null 2>&1 || true
-wineserver -p >/dev/null 2>&1 </dev/null
-sim_pid=""
+wineserver -p >/dev/null 2>&1 </dev/null || true  # fails only when one already serves this prefix
+wineboot -i >/dev/null 2>&1 </dev/null || true
+. scripts/sim-process.sh
 finish() {
-  if [ -n "$sim_pid" ] && kill -0 "$sim_pid" 2>/dev/null; then
-    kill "$sim_pid" 2>/dev/null || true
-    wait "$sim_pid" 2>/dev/null || true
-  fi
+  stop_sim
   wineserver -k >/dev/null 2>&1 || true
 }
 trap finish EXIT
@@ -47,23 +44,19 @@ ctest --test-dir build-win64 -j "$JOBS" --output-on-failure
 echo "== examples/host.c against a simulated scale (Linux process)"
 work="$(mktemp -d)"
 scale=127.0.0.2
-build-asan/tools/vemka-sim --hecr "$scale" --codepage 65001 --quiet --duration 300 >"$work/sim.out" 2>&1 &
-sim_pid=$!
-tries=0
-until grep -q "scale on $scale" "$work/sim.out" 2>/dev/null; do
-  tries=$((tries + 1))
-  if [ "$tries" -gt 100 ] || ! kill -0 "$sim_pid" 2>/dev/null; then
-    echo "the simulated scale did not start:" >&2
-    cat "$work/sim.out" >&2
-    exit 1
-  fi
-  sleep 0.1
-done
+start_sim "$work/sim.out" build-asan/tools/vemka-sim --hecr "$scale" --codepage 65001 --quiet --duration 300
 printf '[System]\nSyncTimeOut=1000\nSyncTryCount=3\nDebugDir=%s\n' "$work/debug" >"$work/host.ini"
 sample="docs/samples/plu_sample.txt?65001"
-echo "-- Linux host"
-VEMKASDK_INI="$work/host.ini" build-asan/examples/host "$scale" "$sample" | tail -1
-echo "-- Windows host (wine64)"
-VEMKASDK_INI="$work/host.ini" wine build-win64/examples/host.exe "$scale" "$sample" | tail -1
+run_host() {
+  echo "-- $1"
+  shift
+  if ! VEMKASDK_INI="$work/host.ini" "$@" "$scale" "$sample" >"$work/host.out" 2>&1; then
+    cat "$work/host.out" >&2
+    exit 1
+  fi
+  tail -1 "$work/host.out"
+}
+run_host "Linux host" build-asan/examples/host
+run_host "Windows host (wine64)" "$(command -v wine64 || echo /usr/lib/wine/wine64)" build-win64/examples/host.exe
 rm -rf "$work"
 echo "== Windows stage passed"

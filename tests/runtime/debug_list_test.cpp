@@ -135,7 +135,7 @@ TEST(DebugList, SpillFallsBackToTheTempDirectory) {
   TVKDebugList list(1024);
   Fill(list, 10);
   ASSERT_TRUE(list.Spilled());
-  EXPECT_TRUE(fs::equivalent(list.SpillFile().parent_path(), fs::temp_directory_path()));
+  EXPECT_EQ(list.SpillFile().parent_path(), (fs::temp_directory_path() / "x").parent_path());
 }
 
 }  // namespace

@@ -391,7 +391,7 @@ bool TVKSDKHecrPLUItem::ReadIdList() {
   std::filesystem::path list = std::filesystem::path(p.FileName).replace_extension(".lst");
   std::error_code ec;
   if (!std::filesystem::is_regular_file(list, ec)) {
-    WriteDebugAndLog("List file not found: " + list.string());
+    WriteDebugAndLog("List file not found: " + Utf16ToUtf8(list.u16string()));
     DoProgress(VKSDK_ERR_OPEN_FILE, 0, 0);
     return true;
   }
