@@ -17,9 +17,14 @@
 
 #include <cerrno>
 #include <chrono>
-#include <thread>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <map>
+#include <mutex>
+#include <optional>
 #include <stdexcept>
+#include <thread>
 
 namespace vemkasim {
 
@@ -58,9 +63,69 @@ Peer PeerOf(const sockaddr_in& sa) {
   return {text, ntohs(sa.sin_port)};
 }
 
+#ifdef _WIN32
+// Sockets that a relay process binds for this one (see sim_relay.h): the
+// relay's address comes from VEMKA_SIM_RELAY ("a.b.c.d:port"); each relayed
+// socket is a local socket on 127.0.0.1 that talks to the relay.
+std::optional<Peer> RelayPeer() {
+  static const std::optional<Peer> relay = []() -> std::optional<Peer> {
+    const char* env = std::getenv("VEMKA_SIM_RELAY");
+    unsigned a, b, c, d, port;
+    if (!env || std::sscanf(env, "%u.%u.%u.%u:%u", &a, &b, &c, &d, &port) != 5) return std::nullopt;
+    return Peer{std::to_string(a) + "." + std::to_string(b) + "." + std::to_string(c) + "." + std::to_string(d),
+                static_cast<uint16_t>(port)};
+  }();
+  return relay;
+}
+
+std::mutex g_relayedMu;
+std::map<SockFd, Peer> g_relayed;  // relayed socket -> the address it stands for
+
+std::optional<Peer> RelayedAddress(SockFd fd) {
+  std::lock_guard lock(g_relayedMu);
+  const auto it = g_relayed.find(fd);
+  if (it == g_relayed.end()) return std::nullopt;
+  return it->second;
+}
+
+Bytes PeerBytes(const Peer& p) {
+  unsigned a[4] = {0, 0, 0, 0};
+  std::sscanf(p.addr.c_str(), "%u.%u.%u.%u", &a[0], &a[1], &a[2], &a[3]);
+  Bytes b;
+  for (unsigned v : a) b.push_back(static_cast<uint8_t>(v));
+  b.push_back(static_cast<uint8_t>(p.port >> 8));
+  b.push_back(static_cast<uint8_t>(p.port));
+  return b;
+}
+#endif
+
 }  // namespace
 
 SockFd BindUdp(const std::string& addr, uint16_t port) {
+#ifdef _WIN32
+  if (const auto relay = RelayPeer(); relay && addr != "127.0.0.1") {
+    const SockFd fd = BindUdp("127.0.0.1", 0);
+    Bytes ask{'B'};
+    const Bytes where = PeerBytes({addr, port});
+    ask.insert(ask.end(), where.begin(), where.end());
+    SendUdp(fd, *relay, ask);
+    Bytes answer;
+    Peer from;
+    for (int i = 0; i < 3000; ++i) {
+      if (RecvUdp(fd, answer, from) && answer.size() == 4 && answer[0] == 'b') break;
+      answer.clear();
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    if (answer.size() != 4 || answer[1] != 1) {
+      CloseNative(fd);
+      throw std::runtime_error("simulated scale: the relay at " + relay->Text() + " cannot bind " + addr + ":" +
+                               std::to_string(port));
+    }
+    std::lock_guard lock(g_relayedMu);
+    g_relayed[fd] = {addr, static_cast<uint16_t>(answer[2] << 8 | answer[3])};
+    return fd;
+  }
+#endif
   const sockaddr_in sa = ToSockaddr(addr, port);
 #ifdef _WIN32
   const SOCKET s = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
@@ -85,6 +150,9 @@ SockFd BindUdp(const std::string& addr, uint16_t port) {
 }
 
 Peer LocalOf(SockFd fd) {
+#ifdef _WIN32
+  if (const auto relayed = RelayedAddress(fd)) return *relayed;
+#endif
   sockaddr_in sa{};
   AddrLen len = sizeof sa;
   if (::getsockname(N(fd), reinterpret_cast<sockaddr*>(&sa), &len) != 0) return {};
@@ -92,6 +160,18 @@ Peer LocalOf(SockFd fd) {
 }
 
 void SendUdp(SockFd fd, const Peer& to, const Bytes& data) {
+#ifdef _WIN32
+  if (RelayedAddress(fd)) {
+    Bytes msg{'S'};
+    const Bytes where = PeerBytes(to);
+    msg.insert(msg.end(), where.begin(), where.end());
+    msg.insert(msg.end(), data.begin(), data.end());
+    const sockaddr_in relay = ToSockaddr(RelayPeer()->addr, RelayPeer()->port);
+    ::sendto(N(fd), reinterpret_cast<const char*>(msg.data()), static_cast<int>(msg.size()), 0,
+             reinterpret_cast<const sockaddr*>(&relay), sizeof relay);
+    return;
+  }
+#endif
   const sockaddr_in sa = ToSockaddr(to.addr, to.port);
   ::sendto(N(fd), reinterpret_cast<const char*>(data.data()), static_cast<int>(data.size()), 0,
            reinterpret_cast<const sockaddr*>(&sa), sizeof sa);
@@ -107,12 +187,32 @@ bool RecvUdp(SockFd fd, Bytes& out, Peer& from) {
   const ssize_t n = ::recvfrom(N(fd), buf, sizeof buf, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&sa), &len);
 #endif
   if (n < 0) return false;
+#ifdef _WIN32
+  if (RelayedAddress(fd)) {
+    // A relayed datagram: 'D', its sender, its bytes.
+    if (n < 7 || buf[0] != 'D') return false;
+    out.assign(buf + 7, buf + n);
+    from = {std::to_string(buf[1]) + "." + std::to_string(buf[2]) + "." + std::to_string(buf[3]) + "." +
+                std::to_string(buf[4]),
+            static_cast<uint16_t>(buf[5] << 8 | buf[6])};
+    return true;
+  }
+#endif
   out.assign(buf, buf + n);
   from = PeerOf(sa);
   return true;
 }
 
 void CloseSock(SockFd& fd) {
+#ifdef _WIN32
+  if (fd != kNoSocket && RelayedAddress(fd)) {
+    const sockaddr_in relay = ToSockaddr(RelayPeer()->addr, RelayPeer()->port);
+    const char close = 'C';
+    ::sendto(N(fd), &close, 1, 0, reinterpret_cast<const sockaddr*>(&relay), sizeof relay);
+    std::lock_guard lock(g_relayedMu);
+    g_relayed.erase(fd);
+  }
+#endif
   if (fd != kNoSocket) CloseNative(fd);
   fd = kNoSocket;
 }

@@ -28,8 +28,8 @@ void CloseSock(SockFd& fd);
 // to: a datagram sent from 127.a.b.c must arrive from 127.a.b.c, and two
 // sockets may share a port on two addresses. The simulated scales need
 // both. Wine binds such sockets to every address of the loopback device
-// instead, so a Windows build under Wine cannot run them in its own process
-// (it talks to the simulator's Linux process instead).
+// instead; a Windows build under Wine gets them through a relay process
+// (sim_relay.h) that VEMKA_SIM_RELAY names, and without one it has none.
 bool OwnLoopbackAddressesWork();
 
 // Wakes a thread that waits in WaitReadable.

@@ -18,6 +18,7 @@
 #include "sim/hecr_tables.h"
 #include "sim/pecr_tables.h"
 #include "sim/sim_device.h"
+#include "sim/sim_relay.h"
 
 namespace {
 
@@ -78,11 +79,30 @@ int main(int argc, char** argv) {
   app.add_option("--extra-copies", faults.extraCopies, "Send every answer this many more times");
   app.add_option("--corrupt", faults.corruptPercent, "Flip one random bit in this percentage of answers");
   app.add_option("--corrupt-seed", faults.corruptSeed, "Seed of the flipped bits' places");
+  std::string relayAddr;
+  app.add_option("--relay", relayAddr,
+                 "Bind loopback addresses for simulated scales of another process (a test under Wine) "
+                 "and carry their datagrams; ADDRESS:PORT of the relay itself");
   CLI11_PARSE(app, argc, argv);
 
-  if (hecrAddrs.empty() && pecrAddrs.empty() && tsecrAddrs.empty()) {
-    std::fprintf(stderr, "vemka-sim: name at least one scale (--hecr, --pecr or --tsecr)\n");
+  if (hecrAddrs.empty() && pecrAddrs.empty() && tsecrAddrs.empty() && relayAddr.empty()) {
+    std::fprintf(stderr, "vemka-sim: name at least one scale (--hecr, --pecr or --tsecr) or --relay\n");
     return 2;
+  }
+  std::unique_ptr<SimRelay> relay;
+  if (!relayAddr.empty()) {
+    const size_t colon = relayAddr.rfind(':');
+    try {
+      if (colon == std::string::npos) throw std::runtime_error("--relay wants ADDRESS:PORT");
+      relay = std::make_unique<SimRelay>(relayAddr.substr(0, colon),
+                                         static_cast<uint16_t>(std::stoul(relayAddr.substr(colon + 1))));
+      relay->Start();
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "vemka-sim: relay %s: %s\n", relayAddr.c_str(), e.what());
+      return 2;
+    }
+    std::printf("relay on %s\n", relayAddr.c_str());
+    std::fflush(stdout);
   }
 
   SimNetwork net;
@@ -165,5 +185,6 @@ int main(int argc, char** argv) {
   for (auto& t : tables) t->CancelLateAnswers();
   for (auto& t : pecrTables) t->CancelLateAnswers();
   net.Stop();
+  if (relay) relay->Stop();
   return 0;
 }
