@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -352,6 +353,9 @@ TEST(DiscoveryExports, SegmentAddressIsRefusedForATask) {
 // answers fitted and the rest were dropped.
 TEST(DiscoveryExports, ScanOfAThousandDevicesFindsEveryOne) {
   VKTEST_REQUIRE_IN_PROCESS_SCALES();
+  // Through the simulator's relay (Wine) every answer crosses one more
+  // process and queue, so the burst measures the relay, not the SDK.
+  if (std::getenv("VEMKA_SIM_RELAY")) GTEST_SKIP() << "a thousand simultaneous answers through the relay";
   constexpr int kDevices = 1000;
 #ifndef _WIN32
   // Each simulated scale holds three descriptors (its socket and wake pipe).

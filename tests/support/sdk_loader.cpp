@@ -54,6 +54,9 @@ std::string DefaultIni(const fs::path& debugDir, const std::string& extraSystem,
          "GetDeviceTryCount=1\n"
          "ClearDataTimeOut=300\n"
          "ClearDataTryCount=2\n"
+         // Text files without a code page are UTF-8 on every platform (on
+         // Windows the ANSI code page would otherwise be the system's).
+         "AnsiCodePage=65001\n"
          "DebugDir=" + vk::Utf16ToUtf8(debugDir.u16string()) + "\n" + extraSystem + "\n" + extraSections;
 }
 

@@ -33,9 +33,9 @@ struct Sdk {
 // A fresh directory under the system temp directory, removed at exit.
 std::filesystem::path TempDir();
 
-// Short time-outs and a private debug directory, so tests stay quick and
-// leave nothing in the build tree. Extra lines are appended to [System] or
-// given with their own section headers.
+// Short time-outs, UTF-8 as the ANSI code page and a private debug directory,
+// so tests stay quick, read alike everywhere and leave nothing in the build
+// tree. Extra lines are appended to [System] or given with their own section headers.
 std::string DefaultIni(const std::filesystem::path& debugDir, const std::string& extraSystem = "",
                        const std::string& extraSections = "");
 

@@ -45,6 +45,8 @@ SimRelay::~SimRelay() { Stop(); }
 void SimRelay::Start() {
   if (thread_.joinable()) return;
   control_ = BindUdp(addr_, port_);
+  // A segment's scales answer a scan all at once, each through this socket.
+  SetReceiveBuffer(control_, 16 << 20);
   wake_.Open();
   stopping_ = false;
   thread_ = std::thread([this] { Run(); });

@@ -203,6 +203,13 @@ bool RecvUdp(SockFd fd, Bytes& out, Peer& from) {
   return true;
 }
 
+void SetReceiveBuffer(SockFd fd, int bytes) {
+  ::setsockopt(N(fd), SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&bytes), sizeof bytes);
+#ifdef SO_RCVBUFFORCE
+  ::setsockopt(N(fd), SOL_SOCKET, SO_RCVBUFFORCE, reinterpret_cast<const char*>(&bytes), sizeof bytes);
+#endif
+}
+
 void CloseSock(SockFd& fd) {
 #ifdef _WIN32
   if (fd != kNoSocket && RelayedAddress(fd)) {

@@ -23,6 +23,8 @@ void SendUdp(SockFd fd, const Peer& to, const Bytes& data);
 // One pending datagram, read without blocking. False when none is there.
 bool RecvUdp(SockFd fd, Bytes& out, Peer& from);
 void CloseSock(SockFd& fd);
+// Asks for a receive queue of this many bytes (best effort).
+void SetReceiveBuffer(SockFd fd, int bytes);
 
 // Whether sockets of this process keep the loopback address they are bound
 // to: a datagram sent from 127.a.b.c must arrive from 127.a.b.c, and two
