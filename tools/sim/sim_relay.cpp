@@ -1,6 +1,5 @@
 #include "sim/sim_relay.h"
 
-#include <cstdio>
 #include <map>
 #include <stdexcept>
 #include <vector>
@@ -10,19 +9,6 @@
 namespace vemkasim {
 
 namespace {
-
-std::string AddrText(const Bytes& b, size_t at) {
-  return std::to_string(b[at]) + "." + std::to_string(b[at + 1]) + "." + std::to_string(b[at + 2]) + "." +
-         std::to_string(b[at + 3]);
-}
-
-void PutPeer(Bytes& b, const Peer& p) {
-  unsigned a[4] = {0, 0, 0, 0};
-  std::sscanf(p.addr.c_str(), "%u.%u.%u.%u", &a[0], &a[1], &a[2], &a[3]);
-  for (unsigned v : a) b.push_back(static_cast<uint8_t>(v));
-  b.push_back(static_cast<uint8_t>(p.port >> 8));
-  b.push_back(static_cast<uint8_t>(p.port));
-}
 
 // A client's socket still exists while its port on 127.0.0.1 cannot be
 // bound here. A client that ended without closing its relayed sockets
@@ -86,7 +72,7 @@ void SimRelay::Run() {
       Peer from;
       while (RecvUdp(fds[i], data, from)) {
         Bytes msg{'D'};
-        PutPeer(msg, from);
+        AppendPeer(msg, from);
         msg.insert(msg.end(), data.begin(), data.end());
         SendUdp(control_, clientOf[fds[i]], msg);
       }
@@ -98,8 +84,9 @@ void SimRelay::Run() {
       if (msg.empty()) continue;
       const auto own = byClient.find(client.Text());
       if (msg[0] == 'B' && msg.size() == 7) {
-        const std::string addr = AddrText(msg, 1);
-        const uint16_t port = static_cast<uint16_t>(msg[5] << 8 | msg[6]);
+        const Peer want = PeerAt(msg.data() + 1);
+        const std::string& addr = want.addr;
+        const uint16_t port = want.port;
         if (own != byClient.end()) closeBound(own->second);
         const auto held = byAddress.find(addr + ":" + std::to_string(port));
         Bytes answer{'b', 0, 0, 0};
@@ -122,8 +109,7 @@ void SimRelay::Run() {
         }
         SendUdp(control_, client, answer);
       } else if (msg[0] == 'S' && msg.size() >= 7 && own != byClient.end()) {
-        SendUdp(own->second, {AddrText(msg, 1), static_cast<uint16_t>(msg[5] << 8 | msg[6])},
-                Bytes(msg.begin() + 7, msg.end()));
+        SendUdp(own->second, PeerAt(msg.data() + 1), Bytes(msg.begin() + 7, msg.end()));
       } else if (msg[0] == 'C' && own != byClient.end()) {
         closeBound(own->second);
       }

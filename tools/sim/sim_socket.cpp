@@ -88,15 +88,6 @@ std::optional<Peer> RelayedAddress(SockFd fd) {
   return it->second;
 }
 
-Bytes PeerBytes(const Peer& p) {
-  unsigned a[4] = {0, 0, 0, 0};
-  std::sscanf(p.addr.c_str(), "%u.%u.%u.%u", &a[0], &a[1], &a[2], &a[3]);
-  Bytes b;
-  for (unsigned v : a) b.push_back(static_cast<uint8_t>(v));
-  b.push_back(static_cast<uint8_t>(p.port >> 8));
-  b.push_back(static_cast<uint8_t>(p.port));
-  return b;
-}
 #endif
 
 }  // namespace
@@ -106,8 +97,7 @@ SockFd BindUdp(const std::string& addr, uint16_t port) {
   if (const auto relay = RelayPeer(); relay && addr != "127.0.0.1") {
     const SockFd fd = BindUdp("127.0.0.1", 0);
     Bytes ask{'B'};
-    const Bytes where = PeerBytes({addr, port});
-    ask.insert(ask.end(), where.begin(), where.end());
+    AppendPeer(ask, {addr, port});
     SendUdp(fd, *relay, ask);
     Bytes answer;
     Peer from;
@@ -163,8 +153,7 @@ void SendUdp(SockFd fd, const Peer& to, const Bytes& data) {
 #ifdef _WIN32
   if (RelayedAddress(fd)) {
     Bytes msg{'S'};
-    const Bytes where = PeerBytes(to);
-    msg.insert(msg.end(), where.begin(), where.end());
+    AppendPeer(msg, to);
     msg.insert(msg.end(), data.begin(), data.end());
     const sockaddr_in relay = ToSockaddr(RelayPeer()->addr, RelayPeer()->port);
     ::sendto(N(fd), reinterpret_cast<const char*>(msg.data()), static_cast<int>(msg.size()), 0,
@@ -192,15 +181,27 @@ bool RecvUdp(SockFd fd, Bytes& out, Peer& from) {
     // A relayed datagram: 'D', its sender, its bytes.
     if (n < 7 || buf[0] != 'D') return false;
     out.assign(buf + 7, buf + n);
-    from = {std::to_string(buf[1]) + "." + std::to_string(buf[2]) + "." + std::to_string(buf[3]) + "." +
-                std::to_string(buf[4]),
-            static_cast<uint16_t>(buf[5] << 8 | buf[6])};
+    from = PeerAt(buf + 1);
     return true;
   }
 #endif
   out.assign(buf, buf + n);
   from = PeerOf(sa);
   return true;
+}
+
+void AppendPeer(Bytes& out, const Peer& p) {
+  unsigned a[4] = {0, 0, 0, 0};
+  std::sscanf(p.addr.c_str(), "%u.%u.%u.%u", &a[0], &a[1], &a[2], &a[3]);
+  for (unsigned v : a) out.push_back(static_cast<uint8_t>(v));
+  out.push_back(static_cast<uint8_t>(p.port >> 8));
+  out.push_back(static_cast<uint8_t>(p.port));
+}
+
+Peer PeerAt(const uint8_t* six) {
+  return {std::to_string(six[0]) + "." + std::to_string(six[1]) + "." + std::to_string(six[2]) + "." +
+              std::to_string(six[3]),
+          static_cast<uint16_t>(six[4] << 8 | six[5])};
 }
 
 void SetReceiveBuffer(SockFd fd, int bytes) {

@@ -23,6 +23,10 @@ void SendUdp(SockFd fd, const Peer& to, const Bytes& data);
 // One pending datagram, read without blocking. False when none is there.
 bool RecvUdp(SockFd fd, Bytes& out, Peer& from);
 void CloseSock(SockFd& fd);
+// A peer as the relay's messages carry it: address[4] port[2], big-endian.
+void AppendPeer(Bytes& out, const Peer& p);
+Peer PeerAt(const uint8_t* six);
+
 // Asks for a receive queue of this many bytes (best effort).
 void SetReceiveBuffer(SockFd fd, int bytes);
 
