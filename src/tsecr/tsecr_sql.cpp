@@ -225,12 +225,12 @@ std::string BuildRowSQL(const TVKTSecrSQLContext& Ctx, int32_t Mode, TVKStrings 
         value = TrimIDValue(Ctx, Mode, f.ImportName, Cell(Row, column));
       }
       const std::u16string literal = SQLLiteral(f.FieldFmt, value);
-      if (f.IsPrimary) keys += u" And " + std::u16string(f.FieldName) + u"=" + literal;
+      if (f.IsPrimary) keys.append(u" And ").append(f.FieldName).append(u"=").append(literal);
       if (Mode == kSQLModeUpdate) {
-        sets += u"," + std::u16string(f.FieldName) + u"=" + literal;
+        sets.append(u",").append(f.FieldName).append(u"=").append(literal);
       } else {
-        columns += u"," + std::u16string(f.FieldName);
-        values += u"," + literal;
+        columns.append(u",").append(f.FieldName);
+        values.append(u",").append(literal);
       }
     }
     if (!keys.empty()) keys.erase(0, 5);
