@@ -100,7 +100,9 @@ bool TVKSDKHTTPClient::ExecData(uint8_t ProcType, int32_t DataType, int32_t, int
   for (int32_t i = Start; i < Start + Count; ++i) length += Datas[i].size();
   FSourceStream.clear();
   FSourceStream.reserve(length);
-  for (int32_t i = Start; i < Start + Count; ++i) FSourceStream.insert(FSourceStream.end(), Datas[i].begin(), Datas[i].end());
+  for (int32_t i = Start; i < Start + Count; ++i) {
+    FSourceStream.insert(FSourceStream.end(), Datas[i].begin(), Datas[i].end());
+  }
   return Post(ProcType, DataType, nullptr);
 }
 

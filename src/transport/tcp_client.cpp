@@ -64,7 +64,9 @@ bool TVKSDKTCPClient::ExecData(uint8_t ProcType, int32_t DataType, int32_t TimeO
   PutLE(FSourceStream, static_cast<uint32_t>(length), 4);
   PutLE(FSourceStream, ProcType, 2);
   PutLE(FSourceStream, static_cast<uint32_t>(DataType), 2);
-  for (int32_t i = Start; i < Start + Count; ++i) FSourceStream.insert(FSourceStream.end(), Datas[i].begin(), Datas[i].end());
+  for (int32_t i = Start; i < Start + Count; ++i) {
+    FSourceStream.insert(FSourceStream.end(), Datas[i].begin(), Datas[i].end());
+  }
   return Exchange(ProcType, DataType, TimeOut, nullptr);
 }
 

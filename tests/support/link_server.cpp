@@ -1,5 +1,6 @@
 #include "support/link_server.h"
 
+#include <algorithm>
 #include <asio.hpp>
 #include <chrono>
 #include <cstdlib>
@@ -78,9 +79,13 @@ std::string LinkConnection::ReadUntil(std::string_view delimiter, int waitMs) {
   // Byte by byte, so nothing after the delimiter is taken.
   std::string out;
   const auto deadline = Clock::now() + std::chrono::milliseconds(waitMs);
-  while (out.size() < delimiter.size() || out.compare(out.size() - delimiter.size(), delimiter.size(), delimiter) != 0) {
-    const int left = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count());
-    const std::string b = Read(1, left > 0 ? left : 0);
+  const auto ended = [&] {
+    return out.size() >= delimiter.size() &&
+           out.compare(out.size() - delimiter.size(), delimiter.size(), delimiter) == 0;
+  };
+  while (!ended()) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    const std::string b = Read(1, left > 0 ? static_cast<int>(left) : 0);
     if (b.empty()) break;
     out += b;
   }

@@ -122,7 +122,8 @@ TEST(HttpLink, SourceFileGivesTheMessageOfSqlRequestsOnly) {
 
   const std::vector<std::string> kept = f.server.Kept();
   ASSERT_EQ(kept.size(), 3u);
-  EXPECT_EQ(kept[0], f.Head("WD_MESSAGE: Shop 1\r\nWD_CLASSNAME: SQLiteProc\r\nWD_PROCTYPE: 99\r\nWD_TASKTYPE: 1\r\n", 0));
+  EXPECT_EQ(kept[0],
+            f.Head("WD_MESSAGE: Shop 1\r\nWD_CLASSNAME: SQLiteProc\r\nWD_PROCTYPE: 99\r\nWD_TASKTYPE: 1\r\n", 0));
   EXPECT_EQ(kept[1].find("WD_MESSAGE"), std::string::npos);
   EXPECT_EQ(kept[2].find("WD_MESSAGE"), std::string::npos);
 }
@@ -143,7 +144,8 @@ TEST(HttpLink, ResultFollowsTheStatusAndWdReturn) {
       {"missing", "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n", false, ""},
       {"server error", "HTTP/1.1 500 Internal Server Error\r\nWD_RETURN: SUCCESS\r\nContent-Length: 0\r\n\r\n",
        false, ""},
-      {"chunked", "HTTP/1.1 200 OK\r\nwd_return: SUCCESS\r\nTransfer-Encoding: chunked\r\n\r\n2;x=y\r\nab\r\n1\r\nc\r\n0\r\n\r\n",
+      {"chunked",
+       "HTTP/1.1 200 OK\r\nwd_return: SUCCESS\r\nTransfer-Encoding: chunked\r\n\r\n2;x=y\r\nab\r\n1\r\nc\r\n0\r\n\r\n",
        true, "abc"},
       {"until close", "HTTP/1.1 200 OK\r\nWD_RETURN: SUCCESS\r\n\r\nall of it", true, "all of it"},
       {"close after", "HTTP/1.1 200 OK\r\nWD_RETURN: SUCCESS\r\nConnection: close\r\nContent-Length: 1\r\n\r\nz", true,

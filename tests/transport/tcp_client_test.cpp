@@ -38,8 +38,8 @@ LinkServer::Handler FrameServer(std::vector<std::string> replies, int closeAfter
     for (int onThis = 0;;) {
       std::string head = conn.Read(8);
       if (head.size() < 8) return;
-      const uint32_t length = static_cast<uint8_t>(head[0]) | static_cast<uint8_t>(head[1]) << 8 |
-                              static_cast<uint8_t>(head[2]) << 16 | static_cast<uint32_t>(static_cast<uint8_t>(head[3])) << 24;
+      uint32_t length = 0;
+      for (int i = 3; i >= 0; --i) length = length << 8 | static_cast<uint8_t>(head[i]);
       const std::string payload = conn.Read(length);
       conn.Keep(head + payload);
       conn.Write(served < replies.size() ? replies[served] : Reply(0, ""));
