@@ -5,10 +5,10 @@
 # posix threads) and Wine (64-bit) instead.
 set -eu
 if [ "${1:-}" = windows ]; then
-  PACKAGES="g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64 wine wine64 googletest"
+  PACKAGES="g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64 wine wine64 googletest libasio-dev"
 else
 PACKAGES="cmake ninja-build g++ make pkg-config binutils libicu-dev zlib1g-dev libgtest-dev libgmock-dev \
-libbenchmark-dev libcli11-dev libfmt-dev libpugixml-dev libsqlite3-dev libcpp-httplib-dev"
+libbenchmark-dev libcli11-dev libfmt-dev libpugixml-dev libsqlite3-dev libcpp-httplib-dev libasio-dev"
 fi
 missing=""
 for p in $PACKAGES; do
