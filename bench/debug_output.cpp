@@ -146,7 +146,9 @@ std::vector<double> TimedDownload(const fs::path& dir, bool debugOn, const fs::p
     VKSDK_TASK h = StartPluDownload(sdk, ScaleAddr(0), file, r);
     sdk.WaitForTask(h);
     const auto ended = Clock::now();
-    if (r.code != VKSDK_OK || r.done != rows) throw std::runtime_error("download ended with code " + std::to_string(r.code));
+    if (r.code != VKSDK_OK || r.done != rows)
+      throw std::runtime_error("download ended with code " + std::to_string(r.code) + " after " +
+                               std::to_string(r.done) + " rows");
     const double bytes = static_cast<double>(DirectoryBytes(dir / "debug"));
     std::error_code ec;
     fs::remove_all(dir, ec);
@@ -215,12 +217,19 @@ int main(int argc, char** argv) {
     std::vector<double> rateOn, rateOff, ratio, saveOn, saveOff, shareOn, shareOff, memOn, memOff, memRatio;
     double debugBytes = 0;
     bool allOk = true;
+    int repeated = 0;
     for (uint32_t round = 0; round < rounds; ++round) {
       std::vector<double> on, off;
       for (int k = 0; k < 2; ++k) {
         const bool debugOn = (k == 0) == (round % 2 == 0);
-        auto got = TimedDownload(tmp.path / "run", debugOn, big, rows);
-        if (got.empty()) throw std::runtime_error("a download failed");
+        // On a crowded machine a download can miss its answers three times
+        // over; such a run is repeated (twice at most) and counted.
+        std::vector<double> got;
+        for (int attempt = 0; attempt < 3 && got.empty(); ++attempt) {
+          got = TimedDownload(tmp.path / "run", debugOn, big, rows);
+          repeated += got.empty();
+        }
+        if (got.empty()) throw std::runtime_error("a download failed three times");
         (debugOn ? on : off) = got;
       }
       rateOn.push_back(on[0]);
@@ -258,6 +267,7 @@ int main(int argc, char** argv) {
     Print("end-of-task save, debug off (s):", saveOff, "%9.3f");
     Print("  against the transfer (%):", shareOff, "%9.1f");
     std::printf("  debug directory after a download with debug on: %.1f MB\n", debugBytes / 1e6);
+    if (repeated != 0) std::printf("  downloads repeated after a failure: %d\n", repeated);
     std::printf("%u downloads at once, %u rows each: peak memory above the idle process, MB\n", tasks, taskRows);
     Print("debug on:", memOn, "%9.1f");
     Print("debug off:", memOff, "%9.1f");
