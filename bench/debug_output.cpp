@@ -41,16 +41,19 @@ std::string SimPath() {
   return (fs::canonical("/proc/self/exe").parent_path().parent_path() / "tools" / "vemka-sim").string();
 }
 
-// vemka-sim with a Hecr scale on each of `scales` addresses, printing only
-// the line of each scale that has started (into `log`). Stopped on
-// destruction.
+// The scale of the single downloads, apart from the concurrent ones.
+const std::string kSingleScale = "127.0.251.251";
+
+// vemka-sim with a Hecr scale on each address, printing only the line of
+// each scale that has started (into `log`). Stopped on destruction.
 class SimProcess {
  public:
-  SimProcess(uint32_t scales, const fs::path& log) {
+  SimProcess(const std::vector<std::string>& addrs, const fs::path& log) {
+    const size_t scales = addrs.size();
     std::vector<std::string> args = {SimPath(), "--quiet", "--no-scan"};
-    for (uint32_t i = 0; i < scales; ++i) {
+    for (const auto& a : addrs) {
       args.push_back("--hecr");
-      args.push_back(ScaleAddr(i));
+      args.push_back(a);
     }
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
@@ -66,7 +69,7 @@ class SimProcess {
     for (int tries = 0;; ++tries) {
       std::ifstream in(log);
       std::string line;
-      uint32_t up = 0;
+      size_t up = 0;
       while (std::getline(in, line)) up += line.find("scale on") != std::string::npos;
       if (up >= scales) break;
       int status = 0;
@@ -74,6 +77,15 @@ class SimProcess {
         throw std::runtime_error("the simulated scales did not start; see " + log.string());
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
+  }
+  // The simulator's last output lines, when it has ended.
+  std::string Ended(const fs::path& log) const {
+    int status = 0;
+    if (::waitpid(pid_, &status, WNOHANG) != pid_) return {};
+    std::ifstream in(log);
+    std::string line, last;
+    while (std::getline(in, line)) last = line;
+    return "the simulator ended (status " + std::to_string(status) + "): " + last;
   }
   ~SimProcess() {
     ::kill(pid_, SIGTERM);
@@ -125,7 +137,12 @@ std::vector<double> InChild(size_t count, Fn fn) {
   return got;
 }
 
-std::string SystemLines(bool debugOn) { return debugOn ? "OutputDebug=1\nOutputLog=0\n" : "OutputDebug=0\nOutputLog=0\n"; }
+// A crowded machine can hold the simulator up for a second or more: a
+// longer wait keeps such a pause from failing a download (it only slows
+// it, whatever the debug setting).
+std::string SystemLines(bool debugOn) {
+  return std::string(debugOn ? "OutputDebug=1\n" : "OutputDebug=0\n") + "OutputLog=0\nSyncTimeOut=3000\n";
+}
 
 uint64_t DirectoryBytes(const fs::path& dir) {
   uint64_t n = 0;
@@ -143,7 +160,7 @@ std::vector<double> TimedDownload(const fs::path& dir, bool debugOn, const fs::p
     fs::create_directories(dir);
     Sdk sdk = LoadSdk(dir, SystemLines(debugOn));
     TaskResult r;
-    VKSDK_TASK h = StartPluDownload(sdk, ScaleAddr(0), file, r);
+    VKSDK_TASK h = StartPluDownload(sdk, kSingleScale, file, r);
     sdk.WaitForTask(h);
     const auto ended = Clock::now();
     if (r.code != VKSDK_OK || r.done != rows)
@@ -209,7 +226,12 @@ int main(int argc, char** argv) {
   }
   try {
     TempDir tmp;
-    SimProcess sim(tasks, tmp.path / "sim.log");
+    // The scales of the concurrent downloads live through the run; each
+    // single download gets a fresh simulator, whose record of datagrams
+    // starts empty.
+    std::vector<std::string> many;
+    for (uint32_t i = 0; i < tasks; ++i) many.push_back(ScaleAddr(i));
+    SimProcess sim(many, tmp.path / "sim.log");
     const fs::path big = tmp.path / "plu.txt", small = tmp.path / "plu-small.txt";
     WritePluFile(big, 1, rows);
     WritePluFile(small, 1, taskRows);
@@ -226,8 +248,13 @@ int main(int argc, char** argv) {
         // over; such a run is repeated (twice at most) and counted.
         std::vector<double> got;
         for (int attempt = 0; attempt < 3 && got.empty(); ++attempt) {
+          SimProcess single({kSingleScale}, tmp.path / "single.log");
           got = TimedDownload(tmp.path / "run", debugOn, big, rows);
           repeated += got.empty();
+          if (got.empty()) {
+            const std::string ended = single.Ended(tmp.path / "single.log");
+            if (!ended.empty()) throw std::runtime_error(ended);
+          }
         }
         if (got.empty()) throw std::runtime_error("a download failed three times");
         (debugOn ? on : off) = got;
