@@ -48,9 +48,11 @@ const std::string kSingleScale = "127.0.251.251";
 // each scale that has started (into `log`). Stopped on destruction.
 class SimProcess {
  public:
-  SimProcess(const std::vector<std::string>& addrs, const fs::path& log) {
+  SimProcess(const std::vector<std::string>& addrs, const fs::path& log, bool longIds = false) {
     const size_t scales = addrs.size();
     std::vector<std::string> args = {SimPath(), "--quiet", "--no-scan"};
+    // Past 999,999 rows the IDs need a scale with 8-digit PLU IDs.
+    if (longIds) args.insert(args.end(), {"--lfcode-len", "8"});
     for (const auto& a : addrs) {
       args.push_back("--hecr");
       args.push_back(a);
@@ -248,7 +250,7 @@ int main(int argc, char** argv) {
         // over; such a run is repeated (twice at most) and counted.
         std::vector<double> got;
         for (int attempt = 0; attempt < 3 && got.empty(); ++attempt) {
-          SimProcess single({kSingleScale}, tmp.path / "single.log");
+          SimProcess single({kSingleScale}, tmp.path / "single.log", rows > 999999);
           got = TimedDownload(tmp.path / "run", debugOn, big, rows);
           repeated += got.empty();
           if (got.empty()) {
