@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
-#include <fstream>
+#include <cstdio>
 #include <limits>
 #include <system_error>
 #include <vector>
@@ -60,170 +60,193 @@ void AppendAsciiText(TVKBytes& out, std::string_view text) {
   }
 }
 
-// Writes one dump data line (at most 16 bytes starting at offset) straight
-// into out in saved form: the 56-character hex text, a blank, the printable
-// column as raw bytes and the line end.
-void AppendDumpLine(TVKBytes& out, const uint8_t* p, size_t n, size_t offset, bool ascii) {
-  char text[96];
-  size_t k = 0;
-  // Offset in at least 4 lower-case hex digits (wider only past 64 KiB).
+// The two upper-case hex digits of every byte value, and the byte the
+// printable column shows for it (itself from 32 up, a dot below).
+struct DumpTables {
+  char hex[256][2];
+  uint8_t shown[256];
+};
+constexpr DumpTables MakeDumpTables() {
+  DumpTables t{};
+  for (int b = 0; b < 256; ++b) {
+    t.hex[b][0] = kHexUpper[b >> 4];
+    t.hex[b][1] = kHexUpper[b & 0xF];
+    t.shown[b] = static_cast<uint8_t>(b >= 32 ? b : 0x2E);
+  }
+  return t;
+}
+constexpr DumpTables kDump = MakeDumpTables();
+
+// Hex digits of a dump line's offset: at least 4, lower case (wider only
+// past 64 KiB).
+int OffsetDigits(size_t offset) {
   int digits = 4;
   while (digits < 16 && (offset >> (4 * digits)) != 0) ++digits;
-  for (int d = digits - 1; d >= 0; --d) text[k++] = kHexLower[(offset >> (4 * d)) & 0xF];
-  text[k++] = 'h';
-  text[k++] = ' ';
-  text[k++] = ' ';
+  return digits;
+}
+
+// The most bytes one dump data line takes in saved form.
+constexpr size_t kDumpLineMax = 16 + kDumpTextWidth + 16;
+
+// Writes the text part of a dump data line (at most 16 bytes starting at
+// offset) at out: the offset, the hex columns and the blank before the
+// printable column. Returns its end.
+char* PutDumpText(char* out, const uint8_t* p, size_t n, size_t offset) {
+  for (int d = OffsetDigits(offset) - 1; d >= 0; --d) *out++ = kHexLower[(offset >> (4 * d)) & 0xF];
+  std::memcpy(out, "h  ", 3);
+  out += 3;
   for (size_t i = 0; i < 16; ++i) {
     if (i < n) {
-      text[k++] = kHexUpper[p[i] >> 4];
-      text[k++] = kHexUpper[p[i] & 0xF];
+      out[0] = kDump.hex[p[i]][0];
+      out[1] = kDump.hex[p[i]][1];
     } else {
-      text[k++] = ' ';
-      text[k++] = ' ';
+      out[0] = ' ';
+      out[1] = ' ';
     }
-    text[k++] = ' ';
-    if (i == 7) text[k++] = ' ';
+    out[2] = ' ';
+    out += 3;
+    if (i == 7) *out++ = ' ';
   }
-  text[k++] = ' ';  // the blank before the printable column
-  if (ascii) {
-    out.insert(out.end(), text, text + k);
-  } else {
-    AppendAsciiText(out, std::string_view(text, k));
-  }
-  for (size_t i = 0; i < n; ++i) out.push_back(p[i] >= 32 ? p[i] : 0x2E);
+  *out++ = ' ';
+  return out;
+}
+
+// Writes one dump data line in saved form at out (room for kDumpLineMax
+// bytes): the text part, the printable column as raw bytes and the line
+// end. Returns its end.
+uint8_t* PutDumpLine(uint8_t* out, const uint8_t* p, size_t n, size_t offset) {
+  out = reinterpret_cast<uint8_t*>(PutDumpText(reinterpret_cast<char*>(out), p, n, offset));
+  for (size_t i = 0; i < n; ++i) *out++ = kDump.shown[p[i]];
+  std::memcpy(out, kLineEnd, 3);
+  return out + 3;
+}
+
+// The same line when the ANSI code page does not keep ASCII as it is: the
+// text part goes through the code page.
+void AppendConvertedDumpLine(TVKBytes& out, const uint8_t* p, size_t n, size_t offset) {
+  char text[kDumpLineMax];
+  const size_t k = static_cast<size_t>(PutDumpText(text, p, n, offset) - text);
+  AppendAsciiText(out, std::string_view(text, k));
+  for (size_t i = 0; i < n; ++i) out.push_back(kDump.shown[p[i]]);
   out.insert(out.end(), kLineEnd, kLineEnd + 3);
 }
 
-// Appends the saved form of a dump: the column header, then one line per
-// 16 bytes.
-void AppendDump(TVKBytes& out, const uint8_t* data, size_t size) {
-  const bool ascii = AnsiKeepsAscii();
-  AppendAsciiText(out, kDumpHeader);
-  out.insert(out.end(), kLineEnd, kLineEnd + 3);
-  for (size_t off = 0; off < size; off += 16) AppendDumpLine(out, data + off, std::min<size_t>(16, size - off), off, ascii);
-}
-
-// The list's content is a stream of records: a kind byte, a 4-byte length
-// (least significant byte first) and that many bytes. A text record holds
-// complete lines in saved form; a dump record holds a datagram's bytes.
-constexpr uint8_t kTextRecord = 'T';
-constexpr uint8_t kDumpRecord = 'D';
-constexpr size_t kRecordHead = 5;
-// A text record is closed before its length could overflow the field.
-constexpr size_t kTextRecordLimit = size_t{1} << 30;
-
-void PutLength(uint8_t* p, size_t n) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(n >> (8 * i));
-}
-size_t GetLength(const uint8_t* p) {
-  return size_t{p[0]} | size_t{p[1]} << 8 | size_t{p[2]} << 16 | size_t{p[3]} << 24;
-}
-
-// Turns the record stream, fed in pieces of any size, into the saved bytes,
-// handed to the sink in pieces of about 64 KiB.
-template <typename Sink>
-class Renderer {
- public:
-  explicit Renderer(Sink& sink) : sink_(sink) {}
-
-  bool Feed(const uint8_t* p, size_t n) {
-    if (!carry_.empty()) {
-      carry_.insert(carry_.end(), p, p + n);
-      p = carry_.data();
-      n = carry_.size();
-    }
-    size_t pos = 0;
-    while (n - pos >= kRecordHead) {
-      const size_t len = GetLength(p + pos + 1);
-      if (n - pos - kRecordHead < len) break;
-      const uint8_t* body = p + pos + kRecordHead;
-      if (p[pos] == kDumpRecord) {
-        AppendDump(out_, body, len);
-      } else {
-        out_.insert(out_.end(), body, body + len);
-      }
-      pos += kRecordHead + len;
-      if (out_.size() >= kFlushSize && !Flush()) return false;
-    }
-    TVKBytes rest(p + pos, p + n);
-    carry_.swap(rest);
-    return true;
-  }
-
-  // False when the sink refused bytes or the stream ended inside a record.
-  bool Finish() { return Flush() && carry_.empty(); }
-
- private:
-  static constexpr size_t kFlushSize = size_t{1} << 16;
-  bool Flush() {
-    if (out_.empty()) return true;
-    const bool ok = sink_(out_.data(), out_.size());
-    out_.clear();
-    return ok;
-  }
-  Sink& sink_;
-  TVKBytes carry_;  // the start of a record whose end has not come yet
-  TVKBytes out_;
-};
+// Saved spill bytes are read back in blocks of this size.
+constexpr size_t kCopyBlock = size_t{1} << 20;
 
 std::atomic<uint64_t> g_spillCounter{0};
 
+// Copies bytes [0, size) of a file to sink in blocks of 1 MiB.
+template <typename Sink>
+bool CopyFileStart(const std::filesystem::path& file, uint64_t size, Sink&& sink) {
+  std::FILE* f = platform::OpenFile(file, "rb");
+  if (f == nullptr) return false;
+  std::unique_ptr<uint8_t[]> block(new uint8_t[kCopyBlock]);
+  bool ok = true;
+  while (ok && size != 0) {
+    const size_t want = static_cast<size_t>(std::min<uint64_t>(size, kCopyBlock));
+    ok = std::fread(block.get(), 1, want, f) == want && sink(block.get(), want);
+    size -= want;
+  }
+  std::fclose(f);
+  return ok;
+}
+
 }  // namespace
 
+// The list's content is kept in its saved form: text lines as the ANSI code
+// page's bytes and dumps already laid out as dump lines, each line ended by
+// " \r\n". Past the threshold the bytes held move to the end of the spill
+// file, so that file is always the start of what Save writes.
 struct TVKDebugList::Impl {
-  TVKBytes buf;  // records not yet moved to the spill file
-  size_t openText = SIZE_MAX;  // where the text record that takes more lines starts in buf
+  std::unique_ptr<uint8_t[]> buf;  // saved bytes not yet in the spill file
+  size_t size = 0;
+  size_t cap = 0;
   size_t threshold;
   size_t lines = 0;
   bool lastEmpty = true;
-  std::fstream spill;
+  std::FILE* spill = nullptr;
   std::filesystem::path spillPath;
   uint64_t spilledBytes = 0;  // bytes of the spill file that belong to the list
   bool spillFailed = false;
 
   explicit Impl(size_t t) : threshold(t) {}
 
-  ~Impl() {
+  ~Impl() { DropSpill(); }
+
+  void DropSpill() {
+    if (spill != nullptr) std::fclose(spill);
+    spill = nullptr;
     if (!spillPath.empty()) {
-      spill.close();
       std::error_code ec;
       std::filesystem::remove(spillPath, ec);
     }
+    spillPath.clear();
+    spilledBytes = 0;
   }
 
-  // Room for n more bytes of text lines at the end of buf.
-  uint8_t* TextSpace(size_t n) {
-    if (openText == SIZE_MAX || buf.size() - openText - kRecordHead + n > kTextRecordLimit) {
-      openText = buf.size();
-      const uint8_t head[kRecordHead] = {kTextRecord, 0, 0, 0, 0};
-      buf.insert(buf.end(), head, head + kRecordHead);
+  // Room for n more bytes at buf + size. The block grows by doubling, so a
+  // short list (a detection trace) stays small, but not far past the
+  // threshold: beyond it the bytes move out.
+  uint8_t* Space(size_t n) {
+    if (cap - size < n) {
+      constexpr size_t kSlack = 4096;
+      size_t grown = std::max<size_t>(cap * 2, kSlack);
+      if (!spillFailed && threshold < SIZE_MAX - kSlack) grown = std::min(grown, threshold + kSlack);
+      grown = std::max(grown, size + n);
+      std::unique_ptr<uint8_t[]> b(new uint8_t[grown]);
+      if (size != 0) std::memcpy(b.get(), buf.get(), size);
+      buf = std::move(b);
+      cap = grown;
     }
-    const size_t at = buf.size();
-    buf.resize(at + n);
-    PutLength(buf.data() + openText + 1, buf.size() - openText - kRecordHead);
-    return buf.data() + at;
+    return buf.get() + size;
   }
 
-  // One text line: its bytes in saved form, then the line end.
-  void AddTextLine(const uint8_t* p, size_t n) {
-    uint8_t* out = TextSpace(n + 3);
-    if (n != 0) std::memcpy(out, p, n);
-    EndTextLine(n == 0);
-  }
-  // Writes the line end after the n bytes just placed by TextSpace(n + 3).
-  void EndTextLine(bool empty) {
-    std::memcpy(buf.data() + buf.size() - 3, kLineEnd, 3);
-    ++lines;
-    lastEmpty = empty;
+  void AddBytes(const uint8_t* p, size_t n) {
+    if (n != 0) std::memcpy(Space(n), p, n);
+    size += n;
     MaybeSpill();
   }
 
+  // One text line: n bytes in saved form written by put(out), then the line
+  // end.
+  template <typename Put>
+  void AddTextLine(size_t n, Put&& put) {
+    uint8_t* out = Space(n + 3);
+    put(out);
+    std::memcpy(out + n, kLineEnd, 3);
+    size += n + 3;
+    ++lines;
+    lastEmpty = n == 0;
+    MaybeSpill();
+  }
+
+  // The dump of a block, laid out line by line straight into the buffer;
+  // a long block moves out in pieces as it passes the threshold.
   void AddDump(const uint8_t* p, size_t n) {
-    openText = SIZE_MAX;
-    uint8_t head[kRecordHead] = {kDumpRecord};
-    PutLength(head + 1, n);
-    buf.insert(buf.end(), head, head + kRecordHead);
-    buf.insert(buf.end(), p, p + n);
+    if (AnsiKeepsAscii()) {
+      uint8_t* head = Space(kDumpHeader.size() + 3);
+      std::memcpy(head, kDumpHeader.data(), kDumpHeader.size());
+      std::memcpy(head + kDumpHeader.size(), kLineEnd, 3);
+      size += kDumpHeader.size() + 3;
+      for (size_t off = 0; off < n; off += 16) {
+        uint8_t* out = Space(kDumpLineMax);  // may move the buffer
+        size = static_cast<size_t>(PutDumpLine(out, p + off, std::min<size_t>(16, n - off), off) - buf.get());
+        if (size > threshold) MaybeSpill();
+      }
+    } else {
+      TVKBytes b;
+      AppendAsciiText(b, kDumpHeader);
+      b.insert(b.end(), kLineEnd, kLineEnd + 3);
+      for (size_t off = 0; off < n; off += 16) {
+        AppendConvertedDumpLine(b, p + off, std::min<size_t>(16, n - off), off);
+        if (b.size() > threshold) {
+          AddBytes(b.data(), b.size());
+          b.clear();
+        }
+      }
+      AddBytes(b.data(), b.size());
+    }
     lines += 1 + (n + 15) / 16;
     lastEmpty = false;
     MaybeSpill();
@@ -245,12 +268,13 @@ struct TVKDebugList::Impl {
                 std::to_string(platform::MonotonicMs() % 1000000000) + std::string(kDebugSpillExtension);
         std::filesystem::path p = dir / name;
         if (std::filesystem::exists(p, ec)) continue;
-        spill.open(p, std::ios::in | std::ios::out | std::ios::binary | std::ios::trunc);
-        if (spill.is_open()) {
+        spill = platform::OpenFile(p, "wb");
+        if (spill != nullptr) {
+          // Every write is a whole block already.
+          std::setvbuf(spill, nullptr, _IONBF, 0);
           spillPath = p;
           return true;
         }
-        spill.clear();
         break;  // this directory cannot take it; try the next
       }
     }
@@ -258,58 +282,31 @@ struct TVKDebugList::Impl {
     return false;
   }
 
-  // Moves the in-memory bytes to the spill file once they pass the
+  // Moves the bytes held to the end of the spill file once they pass the
   // threshold. When no file can be made or the disk refuses, the lines
   // simply stay in memory from then on.
   void MaybeSpill() {
-    if (buf.size() <= threshold || spillFailed) return;
-    if (spillPath.empty() && !OpenSpill()) return;
-    spill.clear();
-    spill.seekp(static_cast<std::streamoff>(spilledBytes), std::ios::beg);
-    spill.write(reinterpret_cast<const char*>(buf.data()), static_cast<std::streamsize>(buf.size()));
-    spill.flush();
-    if (!spill) {
+    if (size <= threshold || spillFailed) return;
+    WriteSpill();
+  }
+  bool WriteSpill() {
+    if (spillFailed || (spill == nullptr && !OpenSpill())) return false;
+    if (std::fwrite(buf.get(), 1, size, spill) != size || std::fflush(spill) != 0) {
       // Whatever part did reach the file lies past spilledBytes and is
       // never read back.
-      spill.clear();
       spillFailed = true;
-      return;
+      return false;
     }
-    spilledBytes += buf.size();
-    buf.clear();
-    openText = SIZE_MAX;
+    spilledBytes += size;
+    size = 0;
+    return true;
   }
 
-  // Feeds the records, the spilled part first, to sink in pieces.
+  // Feeds the saved bytes, the spilled part first, to sink in pieces.
   template <typename Sink>
   bool ForEachChunk(Sink&& sink) {
-    if (spilledBytes != 0) {
-      spill.clear();
-      spill.seekg(0, std::ios::beg);
-      std::vector<char> chunk(size_t{1} << 16);
-      uint64_t left = spilledBytes;
-      bool ok = true;
-      while (ok && left != 0) {
-        const size_t want = static_cast<size_t>(std::min<uint64_t>(left, chunk.size()));
-        spill.read(chunk.data(), static_cast<std::streamsize>(want));
-        if (spill.gcount() != static_cast<std::streamsize>(want)) {
-          ok = false;
-          break;
-        }
-        ok = sink(reinterpret_cast<const uint8_t*>(chunk.data()), want);
-        left -= want;
-      }
-      spill.clear();
-      if (!ok) return false;
-    }
-    return buf.empty() || sink(buf.data(), buf.size());
-  }
-
-  // Feeds the saved bytes to sink.
-  template <typename Sink>
-  bool Render(Sink&& sink) {
-    Renderer<Sink> r(sink);
-    return ForEachChunk([&r](const uint8_t* p, size_t n) { return r.Feed(p, n); }) && r.Finish();
+    if (spilledBytes != 0 && !CopyFileStart(spillPath, spilledBytes, sink)) return false;
+    return size == 0 || sink(buf.get(), size);
   }
 };
 
@@ -318,12 +315,14 @@ TVKDebugList::~TVKDebugList() = default;
 
 void TVKDebugList::Add(std::u16string_view line) {
   if (IsAsciiText(line.data(), line.size()) && AnsiKeepsAscii()) {
-    uint8_t* out = d_->TextSpace(line.size() + 3);
-    for (char16_t c : line) *out++ = static_cast<uint8_t>(c);
-    d_->EndTextLine(line.empty());
+    d_->AddTextLine(line.size(), [line](uint8_t* out) {
+      for (char16_t c : line) *out++ = static_cast<uint8_t>(c);
+    });
   } else {
     const TVKBytes b = StringToCodePageBytes(line, 0);
-    d_->AddTextLine(b.data(), b.size());
+    d_->AddTextLine(b.size(), [&b](uint8_t* out) {
+      if (!b.empty()) std::memcpy(out, b.data(), b.size());
+    });
   }
 }
 
@@ -331,10 +330,14 @@ void TVKDebugList::Add(std::string_view line) {
   if (!IsAsciiText(line.data(), line.size())) {
     Add(std::u16string_view(Utf8ToUtf16(line)));
   } else if (AnsiKeepsAscii()) {
-    d_->AddTextLine(reinterpret_cast<const uint8_t*>(line.data()), line.size());
+    d_->AddTextLine(line.size(), [line](uint8_t* out) {
+      if (!line.empty()) std::memcpy(out, line.data(), line.size());
+    });
   } else {
     const TVKBytes b = StringToCodePageBytes(Widen(line), 0);
-    d_->AddTextLine(b.data(), b.size());
+    d_->AddTextLine(b.size(), [&b](uint8_t* out) {
+      if (!b.empty()) std::memcpy(out, b.data(), b.size());
+    });
   }
 }
 
@@ -342,13 +345,10 @@ void TVKDebugList::AddDump(const uint8_t* data, size_t size) { d_->AddDump(data,
 
 void TVKDebugList::Append(const TVKDebugList& other) {
   if (&other == this || other.d_->lines == 0) return;
-  d_->openText = SIZE_MAX;
   other.d_->ForEachChunk([this](const uint8_t* p, size_t n) {
-    d_->buf.insert(d_->buf.end(), p, p + n);
-    d_->MaybeSpill();
+    d_->AddBytes(p, n);
     return true;
   });
-  d_->openText = SIZE_MAX;
   d_->lines += other.d_->lines;
   d_->lastEmpty = other.d_->lastEmpty;
 }
@@ -360,19 +360,37 @@ bool TVKDebugList::Spilled() const { return d_->spilledBytes != 0; }
 std::filesystem::path TVKDebugList::SpillFile() const { return d_->spillPath; }
 
 bool TVKDebugList::Save(const std::filesystem::path& file) const {
-  std::ofstream f(file, std::ios::binary | std::ios::trunc);
-  if (!f) return false;
-  bool ok = d_->Render([&f](const uint8_t* p, size_t n) {
-    f.write(reinterpret_cast<const char*>(p), static_cast<std::streamsize>(n));
-    return static_cast<bool>(f);
-  });
-  f.close();
-  return ok && !f.fail();
+  std::FILE* f = platform::OpenFile(file, "wb");
+  if (f == nullptr) return false;
+  std::setvbuf(f, nullptr, _IONBF, 0);
+  const bool ok = d_->ForEachChunk([f](const uint8_t* p, size_t n) { return std::fwrite(p, 1, n, f) == n; });
+  return std::fclose(f) == 0 && ok;
+}
+
+bool TVKDebugList::SaveAndClear(const std::filesystem::path& file) {
+  Impl& d = *d_;
+  bool ok = false;
+  // A spilled list completes its file and puts it in place: the long part
+  // of the trace is never read back.
+  if (d.spilledBytes != 0 && !d.spillFailed && d.WriteSpill()) {
+    std::fclose(d.spill);
+    d.spill = nullptr;
+    if (platform::RenameReplacing(d.spillPath, file)) {
+      d.spillPath.clear();
+      ok = true;
+    }
+  }
+  // Otherwise (nothing spilled, a refused disk, another volume) the bytes
+  // are copied.
+  if (!ok) ok = Save(file);
+  const size_t threshold = d.threshold;
+  d_ = std::make_unique<Impl>(threshold);
+  return ok;
 }
 
 TVKBytes TVKDebugList::SavedBytes() const {
   TVKBytes out;
-  d_->Render([&out](const uint8_t* p, size_t n) {
+  d_->ForEachChunk([&out](const uint8_t* p, size_t n) {
     out.insert(out.end(), p, p + n);
     return true;
   });
@@ -383,16 +401,12 @@ std::vector<TVKDumpLine> HexDumpLines(const uint8_t* data, size_t size) {
   std::vector<TVKDumpLine> lines;
   lines.reserve(1 + (size + 15) / 16);
   lines.push_back({std::string(kDumpHeader), {}});
-  TVKBytes tmp;
   for (size_t off = 0; off < size; off += 16) {
-    size_t n = std::min<size_t>(16, size - off);
-    tmp.clear();
-    AppendDumpLine(tmp, data + off, n, off, true);
-    // tmp = text, printable bytes, " \r\n"
-    size_t textLen = tmp.size() - n - 3;
+    const size_t n = std::min<size_t>(16, size - off);
+    char text[kDumpLineMax];
     TVKDumpLine l;
-    l.text.assign(tmp.begin(), tmp.begin() + static_cast<std::ptrdiff_t>(textLen));
-    l.printable.assign(tmp.begin() + static_cast<std::ptrdiff_t>(textLen), tmp.end() - 3);
+    l.text.assign(text, PutDumpText(text, data + off, n, off));
+    for (size_t i = 0; i < n; ++i) l.printable.push_back(kDump.shown[data[off + i]]);
     lines.push_back(std::move(l));
   }
   return lines;

@@ -1,14 +1,14 @@
 // A task's debug or log lines: text lines and hexadecimal dumps of datagrams,
 // saved as one file when the task ends.
 //
-// Text lines are kept in their saved form (the ANSI code page, each ended by
-// " \r\n"); a dump keeps the datagram's bytes as they are and is laid out
-// as dump lines only when the list is saved, so that tracing a transfer
-// costs a copy of each datagram and not its formatting. Once the list holds
-// more than the spill threshold it moves its content to a temporary file (in
-// the debug directory, else the system temporary directory), so a long
-// task's trace does not grow the process; Save assembles the same file
-// either way. One thread writes a list at a time.
+// The list keeps its content in saved form: text lines in the ANSI code
+// page, dumps already laid out as dump lines, every line ended by " \r\n".
+// Once the list holds more than the spill threshold (64 KiB by default) it
+// appends those bytes to a temporary file (in the debug directory, else the
+// system temporary directory) and starts again, so a long task's trace
+// costs little memory and the file is the start of the saved file itself:
+// saving a spilled list at the task's end completes that file and renames
+// it into place. One thread writes a list at a time.
 #pragma once
 
 #include <cstdint>
@@ -23,11 +23,10 @@ namespace vk {
 
 class TVKDebugList {
  public:
-  static constexpr size_t kDefaultSpillThreshold = size_t{1} << 20;
+  static constexpr size_t kDefaultSpillThreshold = size_t{64} << 10;
 
-  // spillThreshold: bytes held in memory (text in saved form, dumps as
-  // their raw bytes) before the content moves to a temporary file (SIZE_MAX
-  // never spills).
+  // spillThreshold: saved bytes held in memory before they move to the
+  // temporary file (SIZE_MAX never spills).
   explicit TVKDebugList(size_t spillThreshold = kDefaultSpillThreshold);
   ~TVKDebugList();  // removes the temporary file, if any
   TVKDebugList(const TVKDebugList&) = delete;
@@ -51,6 +50,11 @@ class TVKDebugList {
   // are written in the ANSI code page, dump lines with their printable column
   // as raw bytes; every line ends with " \r\n".
   bool Save(const std::filesystem::path& file) const;
+  // Save for a list that is done: a spilled list's temporary file is
+  // completed and renamed to file (copied when it cannot be renamed, e.g.
+  // to another volume), so the long part is never read back. The list is
+  // empty afterwards, whatever the outcome.
+  bool SaveAndClear(const std::filesystem::path& file);
   // The bytes Save would write.
   TVKBytes SavedBytes() const;
 

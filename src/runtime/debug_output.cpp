@@ -180,7 +180,7 @@ void SaveTaskFiles(const TVKTaskFiles& files) {
       list.Add(" Elapsed: " + FormatElapsed(files.StartTime, stop));
       const fs::path name =
           files.DebugDir / (files.BaseFileName + (files.Failed ? u"_debug" + failedSuffix : u"_debug.txt"));
-      if (list.Save(name)) SetModTime(name, files.StartTime);
+      if (list.SaveAndClear(name)) SetModTime(name, files.StartTime);
       if (files.ProcType == 0 && !files.FileName.empty())
         CopyDated(files.FileName, files.DebugDir / (files.BaseFileName + u"_" + files.FileName.filename().u16string()),
                   files.StartTime);
@@ -188,7 +188,7 @@ void SaveTaskFiles(const TVKTaskFiles& files) {
     if (files.LogList != nullptr && (files.OutputLog >= 2 || (files.OutputLog == 1 && files.Failed))) {
       const fs::path name =
           files.DebugDir / (files.BaseFileName + (files.Failed ? u"_log" + failedSuffix : u"_log.txt"));
-      if (files.LogList->Save(name)) SetModTime(name, files.StartTime);
+      if (files.LogList->SaveAndClear(name)) SetModTime(name, files.StartTime);
     }
   } catch (...) {
     // Debug output never changes a task's result.

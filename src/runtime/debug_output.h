@@ -78,7 +78,8 @@ struct TVKTaskFiles {
 };
 // Writes the debug file (with its start, stop and elapsed lines), the copy
 // of a downloaded file, and the log file as the log level asks; every file
-// is dated at the task's start.
+// is dated at the task's start. The lists are empty afterwards (a spilled
+// list's temporary file becomes the saved file).
 void SaveTaskFiles(const TVKTaskFiles& files);
 
 // Copies an uploaded data file into DebugDir as BaseFileName_<name>, dated

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
+
 #include "runtime_test_support.h"
 
 namespace vk {
@@ -117,14 +119,80 @@ TEST(DebugList, SpilledListSavesTheSameBytesAndRemovesItsFile) {
   EXPECT_FALSE(fs::exists(spillFile));
 }
 
-TEST(DebugList, DefaultListMovesItsContentOutPastOneMegabyte) {
+TEST(DebugList, DefaultListMovesItsContentOutPastItsThreshold) {
   test::TempDir dir;
   test::LoadIni(dir, "[System]\nDebugDir=" + dir.path().string() + "\n");
   TVKDebugList list;
-  Fill(list, 100);
+  Fill(list, 10);  // about 15 KB in saved form
   EXPECT_FALSE(list.Spilled());
-  Fill(list, 4000);  // about 1.3 MB of dumped bytes
+  Fill(list, 100);
   EXPECT_TRUE(list.Spilled());
+}
+
+// Text lines (plain, empty, non-ASCII) and dumps of sizes that end inside a
+// line, on a line, and past 64 KiB where offsets widen.
+void FillMixed(TVKDebugList& list) {
+  const size_t sizes[] = {0, 1, 15, 16, 17, 255, 4097, 70001, 3};
+  for (size_t i = 0; i < std::size(sizes); ++i) {
+    TVKBytes block(sizes[i]);
+    for (size_t k = 0; k < block.size(); ++k) block[k] = static_cast<uint8_t>(k * 31 + i);
+    list.Add("dump " + std::to_string(sizes[i]));
+    list.AddDump(block);
+    if (i % 3 == 0) list.Add(std::string_view());
+    if (i % 3 == 1) list.Add(u"Gr\u00fc\u00dfe @@@");
+  }
+}
+
+TEST(DebugList, SpilledEarlyOrNeverTheSavedBytesAreTheSame) {
+  test::TempDir dir;
+  test::LoadIni(dir, "[System]\nDebugDir=" + dir.path().string() + "\n");
+  TVKDebugList never(SIZE_MAX);
+  FillMixed(never);
+  ASSERT_TRUE(never.Save(dir / "never.txt"));
+  const std::string want = test::ReadFile(dir / "never.txt");
+  EXPECT_FALSE(never.Spilled());
+
+  for (size_t threshold : {size_t{1}, size_t{100}, size_t{4096}, TVKDebugList::kDefaultSpillThreshold}) {
+    SCOPED_TRACE(threshold);
+    TVKDebugList list(threshold);
+    FillMixed(list);
+    ASSERT_TRUE(list.Spilled());
+    EXPECT_EQ(list.LineCount(), never.LineCount());
+    const fs::path spillFile = list.SpillFile();
+    ASSERT_TRUE(list.Save(dir / "copy.txt"));
+    EXPECT_EQ(test::ReadFile(dir / "copy.txt"), want);
+    EXPECT_EQ(list.SavedBytes(), TVKBytes(want.begin(), want.end()));
+
+    // At the task's end the temporary file becomes the saved file, over an
+    // older file of the same name, and the list is left empty.
+    test::WriteFile(dir / "end.txt", "older and longer than nothing");
+    ASSERT_TRUE(list.SaveAndClear(dir / "end.txt"));
+    EXPECT_EQ(test::ReadFile(dir / "end.txt"), want);
+    EXPECT_FALSE(fs::exists(spillFile));
+    EXPECT_TRUE(list.Empty());
+    EXPECT_FALSE(list.Spilled());
+  }
+
+  // A list that never spilled is written as well, and emptied.
+  TVKDebugList small;
+  small.Add("one line");
+  ASSERT_TRUE(small.SaveAndClear(dir / "small.txt"));
+  EXPECT_EQ(test::ReadFile(dir / "small.txt"), "one line \r\n");
+  EXPECT_TRUE(small.Empty());
+}
+
+TEST(DebugList, SaveAndClearToAnUnusableNameFailsAndLeavesNoTemporaryFile) {
+  test::TempDir dir;
+  test::LoadIni(dir, "[System]\nDebugDir=" + dir.path().string() + "\n");
+  fs::create_directories(dir / "taken");
+  TVKDebugList list(1024);
+  Fill(list, 10);
+  ASSERT_TRUE(list.Spilled());
+  const fs::path spillFile = list.SpillFile();
+  EXPECT_FALSE(list.SaveAndClear(dir / "taken"));  // a directory of that name
+  EXPECT_FALSE(fs::exists(spillFile));
+  EXPECT_TRUE(fs::is_directory(dir / "taken"));
+  EXPECT_TRUE(list.Empty());
 }
 
 TEST(DebugList, SpillFallsBackToTheTempDirectory) {
