@@ -152,7 +152,7 @@ int main(int argc, char** argv) {
   benchtable::PrintTimes("binary to text (Bin2TxtA, + debug copy)", toText);
   benchtable::PrintTimes("tight read + split + write text-sized output", tightWriteText);
   benchtable::PrintTimes("tight read + split + write binary-sized output", tightWriteBinary);
-  std::printf("  %-44s %7.3f s once (lines decoded to UTF-16)\n", "SDK read + split, for reference",
+  std::printf("  %-48s %7.3f s once (lines decoded to UTF-16)\n", "SDK read + split, for reference",
               sdkSplit.seconds);
   std::printf("ratios of paired rounds (min / median / max):\n");
   benchtable::PrintRatio("text to binary / tight read + split", binaryRatio, 3.0);
