@@ -16,8 +16,9 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr uint32_t kVisciiCodePage = 12581258;
-// A conversion reads or writes its files one record or line at a time: a
-// large buffer keeps that to one system call per 256 KiB.
+// A conversion reads its binary input one record at a time: a large buffer
+// keeps that to one system call per 256 KiB. Outputs keep the usual small
+// buffer, so a write that fails is found within a few records.
 constexpr size_t kConvertFileBuffer = 256 * 1024;
 
 fs::path ToPath(const std::u16string& s) { return fs::path(s); }
@@ -244,7 +245,6 @@ void TVKSDKCustomProtocol::Execute() {
         WriteDebug("Invalid FileName!");
         return;
       }
-      if (p.isConvert) p.FileStream->SetBufferSize(kConvertFileBuffer);
       if (WritesFileHeader()) WriteFileBom(*p.FileStream, p.FileCodePage);
       return;
     }
@@ -269,7 +269,6 @@ void TVKSDKCustomProtocol::Execute() {
           FailTask(VKSDK_ERR_CREATE_FILE);
           return;
         }
-        p.AuxFileStream->SetBufferSize(kConvertFileBuffer);
         WriteFileBom(*p.AuxFileStream, p.AuxCodePage);
       }
       return;
