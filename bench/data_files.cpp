@@ -1,15 +1,21 @@
 // Reading and encoding a large PLU-like table file.
 //
 // Writes a 1,000,000-row tab-separated file (UTF-8, non-ASCII names, decimal
-// prices, two dozen columns) into a temporary directory, then measures
-//   (a) the baseline: index the file, read every line, split it into cells;
-//   (b) the same plus encoding every row into a 512-byte record with a
+// prices, two dozen columns) into a temporary directory, then runs
+// interleaved rounds of
+//   (a) the tight baseline: the file read in large blocks and split at TAB
+//       and line ends, nothing decoded;
+//   (b) the SDK's read-and-split: index the file, read every line, decode it
+//       to UTF-16, split it into cells;
+//   (c) the same plus encoding every row into a 512-byte record with a
 //       realistic field table (BCD numbers, names in code page 936, prices and
 //       weights scaled exactly, BIN flags).
-// Prints rows per second for both, their time ratio (b / a; the aim is below
-// 2) and the peak resident memory of each phase.
+// Prints min/median/max of each elapsed time and of the ratios of paired
+// rounds, the same ratios of processor time, and the peak resident memory
+// of (b) and (c).
 //
-//   bench_data_files [rows]
+//   bench_data_files [rows] [rounds]
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -92,16 +98,14 @@ static_assert(FieldsFit(kPluFields, kPluFieldCount, 512));
 
 int main(int argc, char** argv) {
   int rows = argc > 1 ? std::atoi(argv[1]) : 1000000;
+  const int rounds = std::max(1, argc > 2 ? std::atoi(argv[2]) : 5);
   fs::path dir = fs::temp_directory_path() / ("vemka-bench-data-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
   fs::create_directories(dir);
   fs::path file = dir / "plu.txt";
   auto g0 = std::chrono::steady_clock::now();
   benchtable::WritePluTable(file, rows);
   double gen = std::chrono::duration<double>(std::chrono::steady_clock::now() - g0).count();
-  std::printf("file: %d rows, %.1f MB, written in %.2f s\n", rows, fs::file_size(file) / 1e6, gen);
-
-  benchtable::Phase base = benchtable::ReadTable(file, kPluFields, kPluFieldCount,
-                                                 [](const TVKStrings& row, const TVKIntegers&) { return row.size(); });
+  std::printf("file: %d rows, %.1f MB, written in %.2f s; %d rounds\n", rows, fs::file_size(file) / 1e6, gen, rounds);
 
   TVKCodecContext ctx;
   ctx.CodePage = 936;
@@ -116,16 +120,44 @@ int main(int argc, char** argv) {
     if (!EncodeRow(row, map, kPluFields, kPluFieldCount, ctx, rec.data(), 512)) ++failed;
     return rec[140] + rec[20];
   };
-  benchtable::Phase enc = benchtable::ReadTable(file, kPluFields, kPluFieldCount, encodeRow);
+
+  benchtable::Series tight, split, encode, splitRatio, encodeRatio, encodeSplitRatio;
+  benchtable::Series cpuSplitRatio, cpuEncodeRatio;
+  benchtable::Phase base, enc;
+  for (int r = 0; r < rounds; ++r) {
+    const benchtable::Phase t = benchtable::TightReadSplit(file);
+    base = benchtable::ReadTable(file, kPluFields, kPluFieldCount,
+                                 [](const TVKStrings& row, const TVKIntegers&) { return row.size(); });
+    failed = 0;
+    enc = benchtable::ReadTable(file, kPluFields, kPluFieldCount, encodeRow);
+    tight.Add(t.seconds);
+    split.Add(base.seconds);
+    encode.Add(enc.seconds);
+    splitRatio.Add(base.seconds / t.seconds);
+    encodeRatio.Add(enc.seconds / t.seconds);
+    encodeSplitRatio.Add(enc.seconds / base.seconds);
+    cpuSplitRatio.Add(base.cpu / t.cpu);
+    cpuEncodeRatio.Add(enc.cpu / t.cpu);
+    std::printf("round %d: tight %.3f s, SDK read + split %.3f s, with encoding %.3f s\n", r + 1, t.seconds,
+                base.seconds, enc.seconds);
+  }
 
   // One record decoded back, as a sanity check of the table.
   std::u16string back = RecordToText(rec, kPluFields, kPluFieldCount, ctx);
   std::printf("last record: %s\n", Utf16ToUtf8(back).c_str());
-  std::printf("baseline (index, read, split):    %9.0f rows/s  %.2f s  peak %ld kB\n", base.rows / base.seconds,
-              base.seconds, base.peakKb);
-  std::printf("with encoding into 512-byte recs: %9.0f rows/s  %.2f s  peak %ld kB  (%llu rows refused)\n",
-              enc.rows / enc.seconds, enc.seconds, enc.peakKb, static_cast<unsigned long long>(failed));
-  std::printf("ratio (encode / baseline time):   %.2f  (aim: below 2)\n", enc.seconds / base.seconds);
+  std::printf("times (min / median / max):\n");
+  benchtable::PrintTimes("tight read + split (no decoding)", tight);
+  benchtable::PrintTimes("SDK read + split (decoded to UTF-16)", split);
+  benchtable::PrintTimes("SDK read + split + encode 512-byte records", encode);
+  std::printf("ratios of paired rounds (min / median / max):\n");
+  benchtable::PrintRatio("SDK read + split / tight read + split", splitRatio);
+  benchtable::PrintRatio("with encoding / tight read + split", encodeRatio, 3.0);
+  benchtable::PrintRatio("with encoding / SDK read + split", encodeSplitRatio);
+  std::printf("ratios of processor time of paired rounds (min / median / max):\n");
+  benchtable::PrintRatio("SDK read + split / tight read + split", cpuSplitRatio);
+  benchtable::PrintRatio("with encoding / tight read + split", cpuEncodeRatio, 3.0);
+  std::printf("peak memory: read + split %ld kB, with encoding %ld kB (%llu rows refused)\n", base.peakKb,
+              enc.peakKb, static_cast<unsigned long long>(failed));
   std::error_code ec;
   fs::remove_all(dir, ec);
   return 0;

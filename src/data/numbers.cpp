@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <iterator>
 #include <cstdio>
 #include <limits>
 #include <vector>
@@ -249,6 +250,30 @@ bool ScaleDecimal(std::u16string_view Text, int64_t Multiple, int64_t& Out) {
   return true;
 }
 
+namespace {
+
+// Writes the decimal digits of v ending just before end; returns where they
+// start. Cells are written per field of every record, so no string is made
+// on the way.
+char16_t* WriteDigits(uint64_t v, char16_t* end) {
+  do {
+    *--end = static_cast<char16_t>(u'0' + v % 10);
+    v /= 10;
+  } while (v != 0);
+  return end;
+}
+
+}  // namespace
+
+std::u16string IntToText(int64_t Value) {
+  char16_t buf[24];
+  char16_t* end = buf + std::size(buf);
+  const uint64_t mag = Value < 0 ? 0 - static_cast<uint64_t>(Value) : static_cast<uint64_t>(Value);
+  char16_t* p = WriteDigits(mag, end);
+  if (Value < 0) *--p = u'-';
+  return std::u16string(p, end);
+}
+
 std::u16string FormatScaled(int64_t Value, int64_t Multiple) {
   if (Multiple < 1) Multiple = 1;
   int places = 0;
@@ -258,15 +283,26 @@ std::u16string FormatScaled(int64_t Value, int64_t Multiple) {
     ++places;
   }
   if (m != 1) return MyFloatToStr(static_cast<double>(Value) / static_cast<double>(Multiple));
-  bool neg = Value < 0;
-  uint64_t mag = neg ? 0 - static_cast<uint64_t>(Value) : static_cast<uint64_t>(Value);
-  std::string digits = std::to_string(mag);
-  if (static_cast<int>(digits.size()) <= places) digits.insert(0, places + 1 - digits.size(), '0');
-  std::string intPart = digits.substr(0, digits.size() - places);
-  std::string frac = digits.substr(digits.size() - places);
-  while (!frac.empty() && frac.back() == '0') frac.pop_back();
-  std::string s = (neg && mag != 0 ? "-" : "") + intPart + (frac.empty() ? "" : "." + frac);
-  return Widen(s);
+  const bool neg = Value < 0;
+  const uint64_t mag = neg ? 0 - static_cast<uint64_t>(Value) : static_cast<uint64_t>(Value);
+  // Digits right-aligned, with zeros in front so that there is at least one
+  // digit before the point; then the fraction's trailing zeros dropped.
+  char16_t buf[48];
+  char16_t* const end = buf + std::size(buf);
+  char16_t* p = WriteDigits(mag, end);
+  while (end - p <= places) *--p = u'0';
+  char16_t* point = end - places;
+  char16_t* last = end;
+  while (last > point && last[-1] == u'0') --last;
+  std::u16string s;
+  s.reserve(static_cast<size_t>(last - p) + 2);
+  if (neg && mag != 0) s.push_back(u'-');
+  s.append(p, point);
+  if (last > point) {
+    s.push_back(u'.');
+    s.append(point, last);
+  }
+  return s;
 }
 
 // --------------------------------------------------------------- dates ----

@@ -38,6 +38,8 @@ std::u16string MyFloatToStr(double Value);
 // = 12). Text that is not a decimal number gives 0 (true). False only when
 // the result does not fit a signed 64-bit integer.
 bool ScaleDecimal(std::u16string_view Text, int64_t Multiple, int64_t& Out);
+// Decimal text of an integer ("-42").
+std::u16string IntToText(int64_t Value);
 // Value ÷ Multiple in the shortest decimal form, '.' as separator (1250 with
 // 100 gives 12.5, 1200 gives 12). A Multiple below 1 counts as 1.
 std::u16string FormatScaled(int64_t Value, int64_t Multiple);

@@ -41,8 +41,6 @@ CellValue ReadCell(std::u16string_view s, int64_t& v, bool wide) {
   return CellValue::NotNumber;
 }
 
-std::u16string IntText(int64_t v) { return Widen(std::to_string(v)); }
-
 }  // namespace
 
 // ----------------------------------------------------------- building blocks
@@ -168,7 +166,7 @@ bool TVKSysData::SetText(const TVKCodecContext& Ctx, std::u16string_view sValue,
 std::u16string TVKSysData::GetBCD(const TVKCodecContext&, const uint8_t* lpData, int32_t nSize) {
   int64_t v;
   if (!ReadBCDValue(lpData, nSize, v)) return u"0";
-  return IntText(v);
+  return IntToText(v);
 }
 
 bool TVKSysData::SetBCD(const TVKCodecContext&, std::u16string_view sValue, uint8_t* lpData, int32_t nSize) {
@@ -191,7 +189,7 @@ bool TVKSysData::SetBCD(const TVKCodecContext&, std::u16string_view sValue, uint
 std::u16string TVKSysData::GetBIN(const TVKCodecContext&, const uint8_t* lpData, int32_t nSize) {
   int64_t v;
   if (!ReadBINValue(lpData, nSize, v, false, false)) return {};
-  return IntText(v);
+  return IntToText(v);
 }
 
 bool TVKSysData::SetBIN(const TVKCodecContext&, std::u16string_view sValue, uint8_t* lpData, int32_t nSize) {
@@ -203,7 +201,7 @@ bool TVKSysData::SetBIN(const TVKCodecContext&, std::u16string_view sValue, uint
 std::u16string TVKSysData::GetUBIN(const TVKCodecContext&, const uint8_t* lpData, int32_t nSize) {
   int64_t v;
   if (!ReadBINValue(lpData, nSize, v, false, true)) return {};
-  return IntText(v);
+  return IntToText(v);
 }
 
 bool TVKSysData::SetUBIN(const TVKCodecContext&, std::u16string_view sValue, uint8_t* lpData, int32_t nSize) {
@@ -215,7 +213,7 @@ bool TVKSysData::SetUBIN(const TVKCodecContext&, std::u16string_view sValue, uin
 std::u16string TVKSysData::GetBINLE(const TVKCodecContext&, const uint8_t* lpData, int32_t nSize) {
   int64_t v;
   if (!ReadBINValue(lpData, nSize, v, true, false)) return {};
-  return IntText(v);
+  return IntToText(v);
 }
 
 bool TVKSysData::SetBINLE(const TVKCodecContext&, std::u16string_view sValue, uint8_t* lpData, int32_t nSize) {

@@ -1,6 +1,7 @@
 #include "data/table_file.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "runtime/codepage.h"
 
@@ -15,6 +16,12 @@ void TVKTableFileReader::Open(TVKFileStream* Stream, uint32_t CodePage, std::spa
   FWindowStart = 0;
   FHeaderCells = 0;
   FColumnFields.clear();
+  switch (ResolveCodePage(CodePage)) {
+    case 65001: FRawScan = RawScan::Utf8; break;
+    case 936: case 949: case 950: FRawScan = RawScan::DoubleByte; break;
+    case 932: FRawScan = RawScan::ShiftJis; break;
+    default: FRawScan = RawScan::None; break;
+  }
   if (!FStream) return;
   FLines = GetFileLinesInfo(*FStream, CodePage);
   if (FLines.empty()) return;
@@ -59,6 +66,67 @@ void TVKTableFileReader::ReadLine(size_t n) {
   if (FLine.find_first_of(u"\r\n") != std::u16string::npos)
     FLine.erase(std::remove_if(FLine.begin(), FLine.end(), [](char16_t c) { return c == u'\r' || c == u'\n'; }),
                 FLine.end());
+}
+
+std::span<const uint8_t> TVKTableFileReader::LineBytes(size_t n) {
+  constexpr size_t kWindow = 64 * 1024;
+  if (n >= FLines.size() || !FStream) return {};
+  const TVKSDKLineInfo& li = FLines[n];
+  if (li.Count <= 0 || li.Offset < 0) return {};
+  const int64_t begin = li.Offset, end = begin + li.Count;
+  if (begin < FWindowStart || end > FWindowStart + static_cast<int64_t>(FWindow.size())) {
+    FWindow.resize(std::max<size_t>(kWindow, static_cast<size_t>(li.Count)));
+    FWindowStart = begin;
+    size_t got = FStream->Seek(begin) ? FStream->Read(FWindow.data(), FWindow.size()) : 0;
+    FWindow.resize(got);
+    if (end > FWindowStart + static_cast<int64_t>(got)) return {};
+  }
+  return {FWindow.data() + (begin - FWindowStart), static_cast<size_t>(li.Count)};
+}
+
+// UTF-8 never uses a byte below 0x80 inside a multi-byte character, so TABs
+// and ASCII cells can be read straight from the bytes. In the double-byte
+// code pages a byte below 0x40 can only be taken as a trail byte after a
+// lead byte, so a line where every lead byte is followed by a byte from 0x40
+// up has the same TABs and ASCII cells as its decoded text; any other byte
+// from 0x80 up (a lone lead, a byte that is no lead) leaves it to decoding.
+bool TVKTableFileReader::PeekAsciiCell(int32_t Row, size_t Column, char16_t* Cell, size_t Max, size_t& Len) {
+  if (FRawScan == RawScan::None || Row < 0) return false;
+  const std::span<const uint8_t> line = LineBytes(static_cast<size_t>(Row) + 1);
+  if (line.empty()) return false;
+  const uint8_t* p = line.data();
+  const size_t n = line.size();
+  size_t tabs = 0, cellBegin = 0, cellEnd = n;
+  auto tab = [&](size_t i) {
+    if (tabs == Column) cellEnd = i;
+    ++tabs;
+    if (tabs == Column) cellBegin = i + 1;
+  };
+  if (FRawScan == RawScan::Utf8) {
+    for (const uint8_t* t = p; (t = static_cast<const uint8_t*>(std::memchr(t, '\t', n - (t - p)))) != nullptr; ++t)
+      tab(static_cast<size_t>(t - p));
+  } else {
+    const bool sjis = FRawScan == RawScan::ShiftJis;
+    for (size_t i = 0; i < n; ++i) {
+      const uint8_t b = p[i];
+      if (b < 0x80) {
+        if (b == '\t') tab(i);
+        continue;
+      }
+      if (sjis && b >= 0xA1 && b <= 0xDF) continue;  // one-byte katakana
+      const bool lead = sjis ? (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC) : b >= 0x81 && b <= 0xFE;
+      if (!lead || i + 1 >= n || p[i + 1] < 0x40) return false;
+      ++i;
+    }
+  }
+  if (tabs + 1 != FHeaderCells || Column >= FHeaderCells) return false;
+  Len = cellEnd - cellBegin;
+  if (Len > Max) return false;
+  for (size_t i = 0; i < Len; ++i) {
+    if (p[cellBegin + i] >= 0x80) return false;
+    Cell[i] = p[cellBegin + i];
+  }
+  return true;
 }
 
 void TVKTableFileReader::SplitLine() {

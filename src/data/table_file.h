@@ -37,12 +37,24 @@ class TVKTableFileReader {
   bool ReadRow(int32_t Row);
   std::vector<std::u16string_view>& Cells() { return FCells; }
 
+  // Looks at data row r's bytes without decoding them. True when the bytes
+  // alone show that the decoded row has the header's cell count and that
+  // column Column decodes to exactly its bytes, all below 0x80 (at most
+  // Max of them); Cell then holds that column widened to UTF-16. False
+  // whenever only the decoded row can tell (a code page that is not known
+  // to keep TAB and ASCII bytes apart from its multi-byte characters, a
+  // byte sequence it would not read as whole characters, a wrong cell
+  // count, a non-ASCII or long cell): ReadRow then decides.
+  bool PeekAsciiCell(int32_t Row, size_t Column, char16_t* Cell, size_t Max, size_t& Len);
+
   // Applies every mapped cell, left to right, to Record. False when a cell
   // cannot be encoded; FailedColumn is then its column.
   bool ImportCells(uint8_t* Record, const TVKCodecContext& Ctx, size_t& FailedColumn) const;
 
  private:
   void ReadLine(size_t n);
+  // Line n's bytes through the read window; empty when it cannot be read.
+  std::span<const uint8_t> LineBytes(size_t n);
   void SplitLine();
 
   TVKFileStream* FStream = nullptr;
@@ -55,6 +67,9 @@ class TVKTableFileReader {
   std::vector<std::u16string_view> FCells;
   TVKBytes FWindow;
   int64_t FWindowStart = 0;
+  // How PeekAsciiCell may read the file's bytes (set by Open).
+  enum class RawScan : uint8_t { None, Utf8, DoubleByte, ShiftJis };
+  RawScan FRawScan = RawScan::None;
 };
 
 }  // namespace vk

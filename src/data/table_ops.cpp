@@ -140,6 +140,7 @@ std::u16string RecordToText(const uint8_t* Data, size_t DataSize, const TVKSDKRA
     return std::min<int64_t>(size, avail);
   };
   std::u16string line;
+  line.reserve(DataSize + static_cast<size_t>(std::max(FieldCount, 0)));
   bool first = true;
   std::u16string cell;
   for (int32_t i = 0; i < FieldCount; ++i) {
@@ -167,6 +168,11 @@ std::u16string RecordToText(const uint8_t* Data, size_t DataSize, const TVKSDKRA
 void AppendCell(std::u16string& Line, std::u16string_view Cell) {
   // CR and LF (say, in a name read from a scale) are written as the cell
   // escapes the readers undo; TAB is left out.
+  const auto special = [](char16_t c) { return c == u'\t' || c == u'\r' || c == u'\n'; };
+  if (std::none_of(Cell.begin(), Cell.end(), special)) {
+    Line.append(Cell);
+    return;
+  }
   for (char16_t c : Cell) {
     if (c == u'\t') continue;
     if (c == u'\r')

@@ -33,8 +33,14 @@ TVKBytes TVKSDKHecrFileLink::Exchange(const TVKBytes& Request, int32_t, int32_t,
     }
     return TVKHecrProtocol::Package(TVKHecrProtocol::kSign, 0, kHecrAckCmd, param, 0, nullptr, 0);
   }
+  // The block is handed to the item as a reply frame; nothing checks that
+  // frame's CRC, so none is computed.
   const size_t got = p.AuxFileStream ? p.AuxFileStream->Read(FBlock.data(), FBlock.size()) : 0;
-  return TVKHecrProtocol::Package(TVKHecrProtocol::kSign, 0, 0, param, 0, FBlock.data(), static_cast<uint32_t>(got));
+  if (got > 0xFFFF)
+    return TVKHecrProtocol::Package(TVKHecrProtocol::kSign, 0, 0, param, 0, FBlock.data(), static_cast<uint32_t>(got));
+  TVKBytes reply;
+  TVKSDKHecrCustomItem::BuildFrame(reply, 0, param, FBlock.data(), got, false);
+  return reply;
 }
 
 }  // namespace vk

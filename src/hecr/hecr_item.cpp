@@ -142,7 +142,7 @@ std::u16string TVKSDKHecrCustomItem::FieldsHeaderLine() const {
 }
 
 void TVKSDKHecrCustomItem::BuildFrame(TVKBytes& Out, uint16_t CMD, uint16_t Param, const uint8_t* Data,
-                                      size_t Len) {
+                                      size_t Len, bool Crc) {
   Len &= 0xFFFF;
   Out.resize(Len > 0 ? Len + 15 : 13);
   uint8_t* f = Out.data();
@@ -160,7 +160,7 @@ void TVKSDKHecrCustomItem::BuildFrame(TVKBytes& Out, uint16_t CMD, uint16_t Para
   f[12] = static_cast<uint8_t>(sum);
   if (Len > 0) {
     std::memcpy(f + 13, Data, Len);
-    uint16_t crc = HecrCrc16(f + 13, Len);
+    const uint16_t crc = Crc ? HecrCrc16(f + 13, Len) : 0;
     f[13 + Len] = static_cast<uint8_t>(crc >> 8);
     f[14 + Len] = static_cast<uint8_t>(crc);
   }

@@ -106,8 +106,10 @@ class TVKSDKHecrCustomItem {
   // with its counts; Block is then all zero.
   bool ReadTableCounts(TVKBytes& Block);
 
-  // Builds a request frame into Out, reusing its storage.
-  static void BuildFrame(TVKBytes& Out, uint16_t CMD, uint16_t Param, const uint8_t* Data, size_t Len);
+  // Builds a request frame into Out, reusing its storage. Without Crc the
+  // CRC bytes are left zero (for frames whose CRC nobody reads).
+  static void BuildFrame(TVKBytes& Out, uint16_t CMD, uint16_t Param, const uint8_t* Data, size_t Len,
+                         bool Crc = true);
 
  protected:
   TVKSDKExecParams& Params() const;

@@ -147,6 +147,7 @@ void TVKSDKHecrStreamItem::Create() {
         FReader.Open(p.FileStream.get(), p.FileCodePage, FFields);
       }
       FTotal = FReader.RowCount();
+      FFrameCrc = !p.isConvert || p.OutputFileType != 0;
       FTemplate.assign(static_cast<size_t>(FDef->SingleDataLen), 0);
       FRecord.resize(static_cast<size_t>(FDef->SingleDataLen));
       break;
@@ -239,7 +240,7 @@ TVKSDKHecrStreamItem::DownBuild TVKSDKHecrStreamItem::BuildDownFrame(int32_t Ind
   if (!FReader.ImportCells(FRecord.data(), FCtx, FailedCell)) return DownBuild::CannotEncode;
   const int32_t len = std::clamp(RecordLenOfRow(), 0, FDef->SingleDataLen);
   AfterImport(FRecord.data(), len);
-  BuildFrame(Data, Cmd().Down, ParamOf(Index), FRecord.data(), static_cast<size_t>(len));
+  BuildFrame(Data, Cmd().Down, ParamOf(Index), FRecord.data(), static_cast<size_t>(len), FFrameCrc);
   return DownBuild::Ok;
 }
 

@@ -107,6 +107,9 @@ class TVKSDKHecrStreamItem : public TVKSDKHecrDefinedItem {
   TVKBytes FTemplate;
   TVKBytes FRecord;
   bool FCountsAnswered = true;
+  // False when the download frames go to a conversion's binary file, which
+  // keeps only their data part: their CRC is then not computed.
+  bool FFrameCrc = true;
 
  private:
   // The download frame built ahead by Prefetch, and its index (-1: none).

@@ -40,6 +40,13 @@ int64_t TVKFileStream::Size() const {
 
 bool TVKFileStream::Flush() { return std::fflush(f_) == 0; }
 
+bool TVKFileStream::SetBufferSize(size_t n) {
+  std::unique_ptr<char[]> b(new char[n]);
+  if (std::setvbuf(f_, b.get(), _IOFBF, n) != 0) return false;
+  buffer_ = std::move(b);
+  return true;
+}
+
 bool TVKFileStream::Failed() const { return std::ferror(f_) != 0; }
 
 }  // namespace vk

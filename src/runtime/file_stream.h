@@ -25,6 +25,10 @@ class TVKFileStream {
   int64_t Position() const;
   int64_t Size() const;
   bool Flush();
+  // Gives the stream a buffer of n bytes (streams read or written in small
+  // pieces, such as a conversion's records). Only before the first read or
+  // write; false when the buffer cannot be set.
+  bool SetBufferSize(size_t n);
   // True once a read or write on the stream has failed (a full disk, an
   // I/O error), even when a later call succeeded.
   bool Failed() const;
@@ -32,6 +36,7 @@ class TVKFileStream {
  private:
   explicit TVKFileStream(std::FILE* f) : f_(f) {}
   std::FILE* f_;
+  std::unique_ptr<char[]> buffer_;
 };
 
 }  // namespace vk

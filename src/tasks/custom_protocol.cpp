@@ -16,6 +16,10 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr uint32_t kVisciiCodePage = 12581258;
+// A conversion reads its binary input one record at a time: a large buffer
+// keeps that to one system call per 256 KiB. Outputs keep the usual small
+// buffer, so a write that fails is found within a few records.
+constexpr size_t kConvertFileBuffer = 256 * 1024;
 
 fs::path ToPath(const std::u16string& s) { return fs::path(s); }
 
@@ -233,6 +237,7 @@ void TVKSDKCustomProtocol::Execute() {
           FailTask(VKSDK_ERR_OPEN_FILE);
           return;
         }
+        p.AuxFileStream->SetBufferSize(kConvertFileBuffer);
       }
       p.FileStream = CreateOutputFile(p.FileName);
       if (!p.FileStream) {

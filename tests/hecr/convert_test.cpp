@@ -471,6 +471,52 @@ TEST(Convert, UnknownTypesAndBadRows) {
   EXPECT_EQ(sdk.Txt2BinA("", 2, 0, txt.string().c_str(), (dir / "b.bin").string().c_str(), 0), 265u);
 }
 
+// The IDs and cell counts of a table are checked before anything is
+// written, from the file's bytes where they are plain enough and from the
+// decoded rows otherwise: in every code page the first bad row gives 265
+// and its number, and good rows come out in ID order.
+TEST(Convert, RowChecksGiveTheSameRowInEveryEncoding) {
+  fs::path dir = vktest::TempDir();
+  auto utf16 = [](const std::string& ascii) {
+    std::string out = "\xFF\xFE";
+    for (char c : ascii) out += {c, '\0'};
+    return out;
+  };
+  // C6BB B9FB is a two-byte name in 936; 81 7F a lead byte whose trail
+  // byte is not one; 80 and a lone 81 at the line end are no lead bytes.
+  struct Case {
+    const char* what;
+    std::string bytes;
+    std::u16string suffix;
+    uint32_t code, index;
+  } cases[] = {
+      {"936, sorted", "ID\tName1\r\n30\t\xC6\xBB\r\n2\t\x80\r\n100\tA\x81\x7F\r\n7\t\x81\r\n", u"?936", 0, 4},
+      {"936, not a number", "ID\tName1\r\n1\t\xC6\xBB\xB9\xFB\r\n2\t\x80\r\nx\tB\r\n", u"?936", 265, 3},
+      {"936, cell count", "ID\tName1\r\n1\t\xC6\xBB\r\n2\t\xB9\xFB\tC\r\n", u"?936", 265, 2},
+      {"936, negative after a lone lead", "ID\tName1\r\n1\t\x81\r\n-2\tB\r\n", u"?936", 265, 2},
+      {"932, zero", "ID\tName1\r\n1\t\xB1\x82\xA0\r\n0\tB\r\n", u"?932", 265, 2},
+      {"UTF-8, full-width digit", "ID\tName1\r\n1\tA\r\n\xEF\xBC\x91\tB\r\n", u"?65001", 265, 2},
+      {"UTF-8, too large", "ID\tName1\r\n1\t\xE8\x8B\xB9\r\n123456789\tB\r\n", u"?65001", 265, 2},
+      {"UTF-16, sorted", utf16("ID\tName1\r\n30\tC\r\n2\tA\r\n100\tB\r\n"), u"", 0, 3},
+      {"UTF-16, not a number", utf16("ID\tName1\r\n1\tA\r\n2\tB\r\nx\tC\r\n"), u"", 265, 3},
+      {"UTF-16, cell count", utf16("ID\tName1\r\n1\tA\r\n2\tB\tC\r\n"), u"", 265, 2},
+  };
+  for (const Case& c : cases) {
+    fs::path txt = dir / "rows.txt", bin = dir / "rows.bin";
+    WriteAll(txt, c.bytes);
+    Reports r = Convert(u"CodePage=936;LFCodeLen=0", 0, txt, bin, 0, 0, c.suffix);
+    ASSERT_FALSE(r.calls.empty()) << c.what;
+    EXPECT_EQ(r.Final(), c.code) << c.what;
+    EXPECT_EQ(std::get<1>(r.calls.back()), c.index) << c.what;
+    if (c.code != 0) continue;
+    // The 3-byte BCD IDs at the start of the records, in ascending order.
+    const std::string data = ReadAll(bin);
+    std::string ids;
+    for (size_t at = 0; at + 512 <= data.size(); at += 512) ids += Hex(data.substr(at, 3)) + " ";
+    EXPECT_EQ(ids, c.index == 4 ? "000002 000007 000030 000100 " : "000002 000030 000100 ") << c.what;
+  }
+}
+
 // Conversions write no debug or log file, but the text a binary-to-text
 // conversion produces is copied into the debug directory like an upload.
 TEST(Convert, OnlyTheTextOutputIsCopiedToTheDebugDirectory) {

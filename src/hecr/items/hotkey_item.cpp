@@ -73,8 +73,6 @@ constexpr TVKSDKRAMDefineInfo kPlain8 = TableDefine(kPlainFields8, 4, 256, kInde
 constexpr TVKSDKRAMDefineInfo kTouch = TableDefine(kTouchFields, 64, 1024, kIndexColumn);
 static_assert(DefineFits(kPlain) && DefineFits(kPlain8) && DefineFits(kTouch));
 
-std::u16string IntText(int64_t v) { return Widen(std::to_string(v)); }
-
 }  // namespace
 
 const TVKSDKRAMDefineInfo& TVKSDKHecrHotKeyItem::Layout(bool Touch, bool LFCodeLen8) {
@@ -150,7 +148,7 @@ void TVKSDKHecrHotKeyItem::PrepareDownload() {
     // An event number needs two bytes; a conversion's binary file has no
     // place for events at all.
     if (e > 65535 || p.isConvert) {
-      WriteDebug(u"ButtonValue " + placed[r][valueColumn] + u" cannot be encoded at button " + IntText(r));
+      WriteDebug(u"ButtonValue " + placed[r][valueColumn] + u" cannot be encoded at button " + IntToText(r));
       FPendingError = VKSDK_ERR_ENCODE;
       FPendingIndex = static_cast<uint32_t>(r);
       return;
@@ -241,7 +239,7 @@ TVKSDKHecrRecvCheck TVKSDKHecrHotKeyItem::EventReply(int32_t Index, const TVKByt
   const size_t count = size / kEventRecordLen;
   for (size_t i = 0; i < count && FUPEventValues.size() < static_cast<size_t>(FTotal); ++i) {
     const uint8_t* rec = d + i * kEventRecordLen;
-    FUPEventValues.push_back(IntText(-(static_cast<int64_t>(rec[0]) + static_cast<int64_t>(rec[2]) * 256)));
+    FUPEventValues.push_back(IntToText(-(static_cast<int64_t>(rec[0]) + static_cast<int64_t>(rec[2]) * 256)));
   }
   if (count == 0 || FUPEventValues.size() >= static_cast<size_t>(FTotal)) {
     FUPEvented = true;

@@ -30,8 +30,6 @@ std::u16string_view Trimmed(std::u16string_view s) {
   return s;
 }
 
-std::u16string IntText(int64_t v) { return Widen(std::to_string(v)); }
-
 // ---- ID: the PLU number as BCD (its range was checked with the file) ----
 bool ImportId(const TVKCodecContext&, std::u16string_view s, uint8_t* p, int32_t n) {
   int64_t v = 0;
@@ -77,7 +75,7 @@ bool ImportDiscountRate(const TVKCodecContext&, std::u16string_view s, uint8_t* 
 std::u16string ExportBCDInt(const TVKCodecContext&, const uint8_t* p, int32_t n) {
   int64_t v = 0;
   if (!TVKSysData::ReadBCDValue(p, n, v)) v = 0;
-  return IntText(v);
+  return IntToText(v);
 }
 
 // ---- GroupID: four decimal digits, the last two at 4, the first two at 243 ----
@@ -93,9 +91,13 @@ bool ImportGroup(const TVKCodecContext&, std::u16string_view s, uint8_t* p, int3
 }
 std::u16string ExportGroup(const TVKCodecContext&, const uint8_t* p, int32_t n, const uint8_t* p1, int32_t n1) {
   if (n < 1 || n1 < 1) return {};
+  // Four BCD digits read as a decimal number; other nibbles take the text
+  // route below, where they make the whole value 0.
+  if ((p1[0] >> 4) <= 9 && (p1[0] & 0xF) <= 9 && (p[0] >> 4) <= 9 && (p[0] & 0xF) <= 9)
+    return IntToText(((p1[0] >> 4) * 10 + (p1[0] & 0xF)) * 100 + (p[0] >> 4) * 10 + (p[0] & 0xF));
   char buf[8];
   std::snprintf(buf, sizeof buf, "%02X%02X", p1[0], p[0]);
-  return IntText(StrToIntDef(Widen(buf), 0));
+  return IntToText(StrToIntDef(Widen(buf), 0));
 }
 
 // ---- Plain text: upload files carry CR, LF and TAB as "{$0D}", "{$0A}" and
@@ -361,6 +363,18 @@ bool TVKSDKHecrPLUItem::CheckDownloadFile() {
   FPluIdList.reserve(static_cast<size_t>(FTotal));
   char buf[160];
   for (int32_t r = 0; r < FTotal; ++r) {
+    // Most rows are proven sound from their bytes alone; only the others
+    // are decoded, and every report comes from the decoded row.
+    char16_t raw[24];
+    size_t rawLen = 0;
+    if (FReader.PeekAsciiCell(r, static_cast<size_t>(idColumn), raw, std::size(raw), rawLen)) {
+      int64_t id = 0;
+      if (ParseInt64(std::u16string_view(raw, rawLen), id) == TVKIntParse::ipOk && static_cast<uint32_t>(id) != 0 &&
+          id > 0 && id <= static_cast<int64_t>(FMaxId)) {
+        FPluIdList.push_back({static_cast<uint32_t>(id), r});
+        continue;
+      }
+    }
     if (!FReader.ReadRow(r)) {
       std::snprintf(buf, sizeof buf, "Mismatch Row 1:%d   Column Count %d:%d", r + 2,
                     static_cast<int>(FReader.HeaderCells()), static_cast<int>(FReader.Cells().size()));

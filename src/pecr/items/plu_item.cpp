@@ -19,8 +19,6 @@ namespace {
 
 using Item = TVKSDKPecrPLUItem;
 
-std::u16string IntText(int64_t v) { return Widen(std::to_string(v)); }
-
 // A cell as an integer; text that is no number counts as 0, as the scale's
 // own tools treat it.
 int64_t CellInt(std::u16string_view s) {
@@ -47,7 +45,7 @@ bool ImportLabel(const TVKCodecContext&, std::u16string_view s, uint8_t* p, int3
 }
 std::u16string ExportLabel(const TVKCodecContext&, const uint8_t* p, int32_t) {
   for (int i = 0; i < 8; ++i)
-    if (p[0] == kLabelBits[i]) return IntText(i + 1);
+    if (p[0] == kLabelBits[i]) return IntToText(i + 1);
   return u"0";
 }
 
@@ -60,7 +58,7 @@ bool ImportDiscount(const TVKCodecContext&, std::u16string_view s, uint8_t* p, i
   return true;
 }
 std::u16string ExportDiscount(const TVKCodecContext&, const uint8_t* p, int32_t) {
-  return IntText(p[0] > kDiscountOffset ? p[0] - kDiscountOffset : 0);
+  return IntToText(p[0] > kDiscountOffset ? p[0] - kDiscountOffset : 0);
 }
 
 // ---- BarcodeType1: empty is 255; ForceBarcode1 replaces the file ----
@@ -96,7 +94,7 @@ bool ImportNibble(const TVKCodecContext&, std::u16string_view s, uint8_t* p, int
 }
 template <int Shift>
 std::u16string ExportNibble(const TVKCodecContext&, const uint8_t* p, int32_t) {
-  return IntText((p[0] >> Shift) & 0x0F);
+  return IntToText((p[0] >> Shift) & 0x0F);
 }
 
 constexpr auto LE = &TVKSysData::SetPecrBIN;
