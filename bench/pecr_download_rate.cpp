@@ -49,7 +49,7 @@ double ScaleLoop(const char* addr, uint32_t n, const std::vector<vemkasim::Bytes
 // The plain loop: a responder that answers each datagram with 02, and a
 // client that sends n 259-byte datagrams one at a time.
 double PlainLoop(uint32_t n) {
-  PlainResponder server(kPlainAddr, kPort, [](const uint8_t*, size_t, uint8_t* ack) -> size_t {
+  MinimalResponder server(kPlainAddr, kPort, [](const uint8_t*, size_t, uint8_t* ack) -> size_t {
     ack[0] = vemkasim::kPecrAck;
     return 1;
   });
