@@ -151,7 +151,7 @@ void SimDevice::Run() {
 }
 
 void SimDevice::Handle(const Pending& p) {
-  record_.Add({std::chrono::steady_clock::now(), Direction::Received, p.via, p.from, p.request});
+  record_.Add(Direction::Received, p.via, p.from, p.request);
 
   Faults f;
   std::shared_ptr<const std::vector<Handler>> handlers;
@@ -213,7 +213,7 @@ void SimDevice::Handle(const Pending& p) {
         if (Corrupt(damaged, f)) send = &damaged;
       }
       // Recorded first, so whoever receives the datagram finds it recorded.
-      record_.Add({std::chrono::steady_clock::now(), Direction::Sent, *local, p.from, *send});
+      record_.Add(Direction::Sent, *local, p.from, *send);
       SendUdp(out, p.from, *send);
     }
   }
@@ -348,7 +348,7 @@ void SimSegment::Run() {
       Bytes req;
       Peer from;
       while (RecvUdp(socks_[i].second, req, from)) {
-        record_.Add({std::chrono::steady_clock::now(), Direction::Received, via, from, req});
+        record_.Add(Direction::Received, via, from, req);
         for (auto* d : devices_)
           if (d->GetFamily() == fam) d->Deliver(req, from, via);
       }
@@ -362,6 +362,7 @@ void SimSegment::Run() {
 SimNetwork::~SimNetwork() { Stop(); }
 
 SimDevice& SimNetwork::Add(std::unique_ptr<SimDevice> device) {
+  if (recordCapacity_ != kDefaultRecordCapacity) device->Log().SetCapacity(recordCapacity_);
   devices_.push_back(std::move(device));
   return *devices_.back();
 }
@@ -385,7 +386,10 @@ void SimNetwork::Start(bool scanListeners) {
       if (!seg) seg = std::make_unique<SimSegment>(scan);
       seg->Add(d.get());
     }
-    for (auto& [addr, seg] : segments_) seg->Start();
+    for (auto& [addr, seg] : segments_) {
+      seg->Log().SetCapacity(recordCapacity_);
+      seg->Start();
+    }
   } catch (...) {
     Stop();
     throw;
@@ -396,6 +400,12 @@ void SimNetwork::Stop() {
   for (auto& [addr, seg] : segments_) seg->Stop();
   segments_.clear();
   for (auto& d : devices_) d->Stop();
+}
+
+void SimNetwork::SetRecordCapacity(size_t datagrams) {
+  recordCapacity_ = datagrams;
+  for (auto& d : devices_) d->Log().SetCapacity(datagrams);
+  for (auto& [addr, seg] : segments_) seg->Log().SetCapacity(datagrams);
 }
 
 std::vector<SimDevice*> SimNetwork::Devices() const {

@@ -212,8 +212,12 @@ class SimNetwork {
   void Stop();
   std::vector<SimDevice*> Devices() const;
   SimSegment* Segment(const std::string& scanAddr) const;
+  // How many datagrams each device's and segment listener's record keeps
+  // (see Record); applied to devices now and to listeners as they start.
+  void SetRecordCapacity(size_t datagrams);
 
  private:
+  size_t recordCapacity_ = kDefaultRecordCapacity;
   std::vector<std::unique_ptr<SimDevice>> devices_;
   std::map<std::string, std::unique_ptr<SimSegment>> segments_;
 };
