@@ -74,6 +74,7 @@ int main(int argc, char** argv) {
     auto scale = vemkasim::SimDevice::Hecr(kScaleAddr, info);
     vemkasim::SimHecrTables tables(*scale);
     tables.SetKeepPluData(false);
+    scale->Log().SetCapacity(0);  // nothing reads it back
     scale->Start();
     const vemkasim::Bytes infoFrame = vemkasim::BuildHecr(0x7103, 0, info.Build());
     MinimalResponder minimal(kMinimalAddr, 5002, HecrMinimalAnswer{infoFrame.data(), infoFrame.size()});
@@ -104,7 +105,6 @@ int main(int argc, char** argv) {
     for (int round = 0; round < kRounds; ++round) {
       sdkMin.push_back(SdkLoop(sdk, kMinimalAddr, file, rows));
       bareMin.push_back(BareLoop(kMinimalAddr, rows, frames));
-      scale->Log().Clear();
       sdkSim.push_back(SdkLoop(sdk, kScaleAddr, file, rows));
       bareSim.push_back(BareLoop(kScaleAddr, rows, frames));
       if (sdkMin.back() == 0 || sdkSim.back() == 0) return 1;
