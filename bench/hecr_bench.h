@@ -11,18 +11,22 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "vemkasdk.h"
 
@@ -204,40 +208,86 @@ double ClientLoop(const char* from, const char* to, uint16_t port, size_t answer
   return rate;
 }
 
-// A responder on addr:port that answers every datagram at once from its
-// own thread: answer(request, size, reply) fills reply and returns its
-// length. Stops and closes when destroyed.
-class PlainResponder {
+// The minimal responder: one socket on addr:port and one thread that does
+// nothing but recvfrom, answer(request, size, reply) and sendto, blocking in
+// recvfrom between requests. It is the lower bound any responder can reach
+// on this machine. Stops and closes when destroyed.
+class MinimalResponder {
  public:
   template <typename Answer>
-  PlainResponder(const char* addr, uint16_t port, Answer answer) : fd_(UdpSocket(addr, port)) {
+  MinimalResponder(const char* addr, uint16_t port, Answer answer) : fd_(UdpSocket(addr, port)) {
     thread_ = std::thread([this, answer] {
       uint8_t buf[2048], reply[2048];
-      while (!stop_) {
-        pollfd p{fd_, POLLIN, 0};
-        if (::poll(&p, 1, 100) <= 0) continue;
+      for (;;) {
         sockaddr_in from{};
         socklen_t len = sizeof from;
         const ssize_t got = ::recvfrom(fd_, buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&from), &len);
+        if (stop_) break;
         if (got <= 0) continue;
         const size_t n = answer(buf, static_cast<size_t>(got), reply);
-        ::sendto(fd_, reply, n, 0, reinterpret_cast<sockaddr*>(&from), len);
+        if (n > 0) ::sendto(fd_, reply, n, 0, reinterpret_cast<sockaddr*>(&from), len);
       }
     });
   }
-  ~PlainResponder() {
+  ~MinimalResponder() {
+    // An empty datagram ends the blocking receive.
     stop_ = true;
+    sockaddr_in self{};
+    socklen_t len = sizeof self;
+    ::getsockname(fd_, reinterpret_cast<sockaddr*>(&self), &len);
+    const int poke = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    ::sendto(poke, "", 0, 0, reinterpret_cast<sockaddr*>(&self), len);
     thread_.join();
+    ::close(poke);
     ::close(fd_);
   }
-  PlainResponder(const PlainResponder&) = delete;
-  PlainResponder& operator=(const PlainResponder&) = delete;
+  MinimalResponder(const MinimalResponder&) = delete;
+  MinimalResponder& operator=(const MinimalResponder&) = delete;
 
  private:
   int fd_;
   std::atomic<bool> stop_{false};
   std::thread thread_;
 };
+
+// What a Hecr scale answers, as the minimal responder gives it: the
+// information block (a ready-made frame) to 7103, and to every other command
+// the 13-byte acknowledgement 800E echoing the request's Param, head sum
+// included.
+struct HecrMinimalAnswer {
+  const uint8_t* info;  // the whole 7103 answer frame
+  size_t infoSize;
+  size_t operator()(const uint8_t* req, size_t n, uint8_t* reply) const {
+    if (n < 13) return 0;
+    if (req[5] == 0x71 && req[6] == 0x03) {
+      std::memcpy(reply, info, infoSize);
+      return infoSize;
+    }
+    const uint8_t head[12] = {0xAA, 0, 0, 0, 0, 0x80, 0x0E, req[7], req[8], 0, 0, 0};
+    std::memcpy(reply, head, sizeof head);
+    unsigned sum = 0;
+    for (uint8_t b : head) sum += b;
+    reply[12] = static_cast<uint8_t>(sum);
+    return 13;
+  }
+};
+
+// Process CPU time (user + system) in seconds.
+inline double ProcessCpuSeconds() {
+  timespec ts{};
+  ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+  return static_cast<double>(ts.tv_sec) + ts.tv_nsec / 1e9;
+}
+
+// Minimum, median and maximum of a set of figures.
+struct Spread {
+  double min = 0, median = 0, max = 0;
+};
+inline Spread SpreadOf(std::vector<double> v) {
+  if (v.empty()) return {};
+  std::sort(v.begin(), v.end());
+  return {v.front(), v[v.size() / 2], v.back()};
+}
 
 // A "Vm..." line of /proc/self/status in kB (-1 when absent).
 inline long StatusKb(const char* key) {

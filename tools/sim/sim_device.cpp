@@ -34,15 +34,18 @@ void SimDevice::Start() {
   try {
     sock_ = BindUdp(addr_, Port());
     if (family_ == Family::TSecr && ServicePort() != Port()) replySock_ = BindUdp(addr_, ServicePort());
+    pokeSock_ = BindUdp(addr_, 0);
     ownPeer_ = LocalOf(sock_);
     replyPeer_ = replySock_ != kNoSocket ? LocalOf(replySock_) : ownPeer_;
-    wake_.Open();
+    pokePeer_ = LocalOf(pokeSock_);
   } catch (...) {
     CloseSock(sock_);
     CloseSock(replySock_);
+    CloseSock(pokeSock_);
     throw;
   }
   stopping_ = false;
+  exited_ = false;
   running_ = true;
   thread_ = std::thread([this] { Run(); });
 }
@@ -50,23 +53,27 @@ void SimDevice::Start() {
 void SimDevice::Stop() {
   if (!running_) return;
   {
-    std::lock_guard lock(mu_);
+    std::unique_lock lock(mu_);
     stopping_ = true;
-    Wake();
+    stopCv_.notify_all();  // ends a delay
+    // A poke is lost when the socket's queue is full (a flood): poke again
+    // until the thread has left its loop.
+    while (!exited_) {
+      Wake();
+      stopCv_.wait_for(lock, std::chrono::milliseconds(20), [this] { return exited_; });
+    }
   }
-  stopCv_.notify_all();
   if (thread_.joinable()) thread_.join();
   CloseSock(sock_);
   CloseSock(replySock_);
   CloseSock(altSock_);
-  std::lock_guard lock(mu_);  // Deliver signals the wake channel under this lock
-  wake_.Close();
+  std::lock_guard lock(mu_);  // Deliver pokes under this lock
+  CloseSock(pokeSock_);
   queue_.clear();
   running_ = false;
 }
 
-// Called with mu_ held.
-void SimDevice::Wake() { wake_.Signal(); }
+void SimDevice::Wake() { SendUdp(pokeSock_, ownPeer_, Bytes{}); }
 
 void SimDevice::SetFaults(const Faults& f) {
   std::lock_guard lock(mu_);
@@ -123,35 +130,44 @@ void SimDevice::AddPecrRequest(uint8_t dataType, PecrRequest fn) {
   });
 }
 
+// The thread waits in a receive on its socket alone, so a request costs one
+// receive and one send, as for the plainest responder.
 void SimDevice::Run() {
-  const Peer own = ownPeer_;
-  std::vector<bool> ready;
+  // Reused for every request from the socket, so a request of the usual
+  // size needs no allocation.
+  Pending p;
+  p.via = ownPeer_;
   while (!stopping_) {
-    if (!WaitReadable({sock_, wake_.ReadEnd()}, ready)) break;
-    if (ready[1]) wake_.Drain();
-    // One datagram per wake: the wait ends at once when more are queued, and
-    // the common case (one request, then silence until the next) spends no
-    // system call finding the queue empty.
-    Pending p;
-    if (ready[0] && !stopping_ && RecvUdp(sock_, p.request, p.from)) {
-      p.via = own;
-      Handle(p);
+    if (!RecvUdpWait(sock_, p.request, p.from)) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));  // not a busy loop on a broken socket
+      continue;
     }
-    for (;;) {
-      Pending p;
-      {
-        std::lock_guard lock(mu_);
-        if (stopping_ || queue_.empty()) break;
-        p = std::move(queue_.front());
-        queue_.pop_front();
-      }
+    if (stopping_) break;
+    if (p.request.empty() && p.from.port == pokePeer_.port && p.from.addr == pokePeer_.addr)
+      HandleQueued();
+    else
       Handle(p);
+  }
+  std::lock_guard lock(mu_);
+  exited_ = true;
+  stopCv_.notify_all();
+}
+
+void SimDevice::HandleQueued() {
+  for (;;) {
+    Pending scan;
+    {
+      std::lock_guard lock(mu_);
+      if (stopping_ || queue_.empty()) return;
+      scan = std::move(queue_.front());
+      queue_.pop_front();
     }
+    Handle(scan);
   }
 }
 
 void SimDevice::Handle(const Pending& p) {
-  record_.Add({std::chrono::steady_clock::now(), Direction::Received, p.via, p.from, p.request});
+  record_.Add(Direction::Received, p.via, p.from, p.request);
 
   Faults f;
   std::shared_ptr<const std::vector<Handler>> handlers;
@@ -213,7 +229,7 @@ void SimDevice::Handle(const Pending& p) {
         if (Corrupt(damaged, f)) send = &damaged;
       }
       // Recorded first, so whoever receives the datagram finds it recorded.
-      record_.Add({std::chrono::steady_clock::now(), Direction::Sent, *local, p.from, *send});
+      record_.Add(Direction::Sent, *local, p.from, *send);
       SendUdp(out, p.from, *send);
     }
   }
@@ -348,7 +364,7 @@ void SimSegment::Run() {
       Bytes req;
       Peer from;
       while (RecvUdp(socks_[i].second, req, from)) {
-        record_.Add({std::chrono::steady_clock::now(), Direction::Received, via, from, req});
+        record_.Add(Direction::Received, via, from, req);
         for (auto* d : devices_)
           if (d->GetFamily() == fam) d->Deliver(req, from, via);
       }
@@ -362,6 +378,7 @@ void SimSegment::Run() {
 SimNetwork::~SimNetwork() { Stop(); }
 
 SimDevice& SimNetwork::Add(std::unique_ptr<SimDevice> device) {
+  if (recordCapacity_ != kDefaultRecordCapacity) device->Log().SetCapacity(recordCapacity_);
   devices_.push_back(std::move(device));
   return *devices_.back();
 }
@@ -385,7 +402,10 @@ void SimNetwork::Start(bool scanListeners) {
       if (!seg) seg = std::make_unique<SimSegment>(scan);
       seg->Add(d.get());
     }
-    for (auto& [addr, seg] : segments_) seg->Start();
+    for (auto& [addr, seg] : segments_) {
+      seg->Log().SetCapacity(recordCapacity_);
+      seg->Start();
+    }
   } catch (...) {
     Stop();
     throw;
@@ -396,6 +416,12 @@ void SimNetwork::Stop() {
   for (auto& [addr, seg] : segments_) seg->Stop();
   segments_.clear();
   for (auto& d : devices_) d->Stop();
+}
+
+void SimNetwork::SetRecordCapacity(size_t datagrams) {
+  recordCapacity_ = datagrams;
+  for (auto& d : devices_) d->Log().SetCapacity(datagrams);
+  for (auto& [addr, seg] : segments_) seg->Log().SetCapacity(datagrams);
 }
 
 std::vector<SimDevice*> SimNetwork::Devices() const {

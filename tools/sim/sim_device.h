@@ -133,12 +133,13 @@ class SimDevice {
     Peer via;
   };
   void Run();
+  void HandleQueued();
   void Handle(const Pending& p);
   Answers BuiltInAnswers(const Bytes& request, const Faults& f) const;
   void ApplyFaults(Answers& answers, const Faults& f) const;
   // True (and one bit of `datagram` flipped) for corruptPercent of the calls.
   bool Corrupt(Bytes& datagram, const Faults& f);
-  void Wake();
+  void Wake();  // with mu_ held
 
   const Family family_;
   const std::string addr_;
@@ -163,10 +164,14 @@ class SimDevice {
   SockFd sock_ = kNoSocket;       // family port on addr_
   SockFd replySock_ = kNoSocket;  // TSecr service port, or none (answers go out on sock_)
   SockFd altSock_ = kNoSocket;    // Faults::answerFrom
-  Peer ownPeer_, replyPeer_, altPeer_;  // the local ends of sock_, the answering socket and altSock_
-  WakeChannel wake_;
+  // The device's thread waits in a receive on sock_ alone; an empty
+  // datagram from pokeSock_ (bound to addr_) wakes it for queued scan
+  // requests and for Stop.
+  SockFd pokeSock_ = kNoSocket;
+  Peer ownPeer_, replyPeer_, altPeer_, pokePeer_;  // the local ends of the sockets
   std::atomic<bool> running_{false};
   std::atomic<bool> stopping_{false};
+  bool exited_ = false;  // the thread left its loop (guarded by mu_)
   std::thread thread_;
   Record record_;
 };
@@ -212,8 +217,12 @@ class SimNetwork {
   void Stop();
   std::vector<SimDevice*> Devices() const;
   SimSegment* Segment(const std::string& scanAddr) const;
+  // How many datagrams each device's and segment listener's record keeps
+  // (see Record); applied to devices now and to listeners as they start.
+  void SetRecordCapacity(size_t datagrams);
 
  private:
+  size_t recordCapacity_ = kDefaultRecordCapacity;
   std::vector<std::unique_ptr<SimDevice>> devices_;
   std::map<std::string, std::unique_ptr<SimSegment>> segments_;
 };

@@ -190,6 +190,26 @@ bool RecvUdp(SockFd fd, Bytes& out, Peer& from) {
   return true;
 }
 
+bool RecvUdpWait(SockFd fd, Bytes& out, Peer& from) {
+#ifdef _WIN32
+  // The simulator's sockets never block on Windows: wait, then read.
+  std::vector<bool> ready;
+  for (;;) {
+    if (!WaitReadable({fd}, ready)) return false;
+    if (RecvUdp(fd, out, from)) return true;
+  }
+#else
+  uint8_t buf[65536];
+  sockaddr_in sa{};
+  AddrLen len = sizeof sa;
+  const ssize_t n = ::recvfrom(N(fd), buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&sa), &len);
+  if (n < 0) return false;
+  out.assign(buf, buf + n);
+  from = PeerOf(sa);
+  return true;
+#endif
+}
+
 void AppendPeer(Bytes& out, const Peer& p) {
   unsigned a[4] = {0, 0, 0, 0};
   std::sscanf(p.addr.c_str(), "%u.%u.%u.%u", &a[0], &a[1], &a[2], &a[3]);
@@ -302,17 +322,23 @@ void WakeChannel::Drain() {
 
 bool WaitReadable(const std::vector<SockFd>& fds, std::vector<bool>& ready) {
 #ifdef _WIN32
-  std::vector<WSAPOLLFD> p;
+  // Kept per thread: a scale waits once per request, and the wait should
+  // not allocate.
+  thread_local std::vector<WSAPOLLFD> p;
+  p.clear();
   for (SockFd fd : fds) p.push_back({N(fd), POLLRDNORM, 0});
   const int rc = WSAPoll(p.data(), static_cast<ULONG>(p.size()), -1);
   if (rc == SOCKET_ERROR) return false;
 #else
-  std::vector<pollfd> p;
+  // Kept per thread: a scale waits once per request, and the wait should
+  // not allocate.
+  thread_local std::vector<pollfd> p;
+  p.clear();
   for (SockFd fd : fds) p.push_back({N(fd), POLLIN, 0});
   const int rc = ::poll(p.data(), p.size(), -1);
   if (rc < 0) return errno == EINTR ? (ready.assign(fds.size(), false), true) : false;
 #endif
-  ready.assign(fds.size(), false);
+  ready.resize(fds.size());
   for (size_t i = 0; i < p.size(); ++i) ready[i] = p[i].revents != 0;
   return true;
 }

@@ -22,6 +22,10 @@ Peer LocalOf(SockFd fd);
 void SendUdp(SockFd fd, const Peer& to, const Bytes& data);
 // One pending datagram, read without blocking. False when none is there.
 bool RecvUdp(SockFd fd, Bytes& out, Peer& from);
+// Waits for the next datagram and reads it; false when the receive failed.
+// A thread that waits here is woken by any datagram, e.g. an empty one it
+// sends itself.
+bool RecvUdpWait(SockFd fd, Bytes& out, Peer& from);
 void CloseSock(SockFd& fd);
 // A peer as the relay's messages carry it: address[4] port[2], big-endian.
 void AppendPeer(Bytes& out, const Peer& p);

@@ -72,6 +72,9 @@ int main(int argc, char** argv) {
       ->check(CLI::Range(0, 255));
   app.add_flag("--no-scan", noScan, "Do not listen on the segments' .255 addresses");
   app.add_flag("--quiet", quiet, "Do not print datagrams");
+  size_t recordCapacity = 0;
+  app.add_option("--record", recordCapacity,
+                 "Datagrams each scale keeps in memory (the last ones; 0: none, printing needs none)");
   app.add_flag("--silent", faults.silent, "Never answer");
   app.add_option("--drop", faults.dropFirst, "Ignore the first N requests");
   app.add_option("--delay", faults.delayMs, "Wait this many milliseconds before answering");
@@ -150,6 +153,7 @@ int main(int argc, char** argv) {
     return 2;
   }
 
+  net.SetRecordCapacity(recordCapacity);
   std::mutex outMu;
   const auto t0 = std::chrono::steady_clock::now();
   for (SimDevice* d : net.Devices()) {
