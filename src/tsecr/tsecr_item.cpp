@@ -132,8 +132,19 @@ bool TVKSDKTSecrDataItem::PrepareImport() {
   return true;
 }
 
+// The nutrition data types reach the data item but have no table on the
+// scale: they are refused before anything is sent, instead of posting
+// empty requests and reporting success.
+bool TVKSDKTSecrDataItem::HasTables() {
+  if (!FDefines.empty()) return true;
+  WriteDebug("The data type has no table on the scale.");
+  DoProgress(VKSDK_ERR_UNSUPPORTED, 0, 0);
+  return false;
+}
+
 void TVKSDKTSecrDataItem::RowLoop() {
   TVKSDKExecParams& p = Params();
+  if (!HasTables()) return;
   FLinkClient->SetSQLProcHeader(kTSecrProcHeaderKind);
   if (!BeforeProc()) return FailRequest(0, 1);
   if (!PrepareImport()) return;
@@ -162,6 +173,7 @@ void TVKSDKTSecrDataItem::RowLoop() {
 
 void TVKSDKTSecrDataItem::DeleteAll() {
   TVKSDKExecParams& p = Params();
+  if (!HasTables()) return;
   FLinkClient->SetSQLProcHeader(kTSecrProcHeaderKind);
   if (!BeforeProc()) return FailRequest(0, 1);
   FLinkClient->SetSQLProcHeader(p.ProcType);

@@ -67,6 +67,8 @@ class TVKSDKTSecrDataItem : public TVKSDKTSecrCustomItem {
   void DoDelete() override;
 
  private:
+  // False (task refused with 261) for a data type without tables.
+  bool HasTables();
   // Indexes the text file and maps its columns; false (task failed) when
   // the file cannot be read as a table.
   bool PrepareImport();

@@ -267,6 +267,7 @@ TEST(TSecrTask, RefusedTasksSendNothing) {
       {"not a TSecr data type", 0, 50, units.string(), 261},
       {"a clear with a file of rows", 6, 1, units.string(), 260},
       {"an update of a file", 2, 4096, units.string(), 260},
+      {"nutrition information has no table", 0, 27, units.string(), 261},
   };
   int host = 12;
   for (const Case& c : cases) {
