@@ -50,6 +50,7 @@ struct TVKSDKDeviceRawData {
   static constexpr size_t kHecrLFCodeLen = 147;
   static constexpr size_t kHecrTouchFlag = 210;
   // TSecr block.
+  static constexpr size_t kTSecrLinkType = 0;  // LE32: 1 = framed TCP link, other = HTTP
   static constexpr size_t kTSecrClassLetter = 172;
   // Pecr block.
   static constexpr size_t kPecrLegacyPattern = 4;  // 128 bytes 255, 254, ..., 128 on legacy boards
@@ -75,6 +76,10 @@ struct TVKSDKDeviceRawData {
   uint8_t TouchFlag() const { return Raw[kHecrTouchFlag]; }
   // A touch-screen model that also speaks TSecr.
   bool TSecrCapable() const { return TouchFlag() == 1; }
+
+  // TSecr block: whether the scale takes its requests over the framed TCP
+  // link (otherwise over HTTP).
+  bool TSecrUsesTCPLink() const { return RawLE32(kTSecrLinkType) == 1; }
 
   // What an offline conversion says about the scale it writes for.
   void SetCodePage(uint32_t codePage) {

@@ -5,7 +5,7 @@ namespace vk {
 namespace {
 
 using TO = TVKTimeOutClass;
-constexpr uint8_t H = ptHecr, P = ptPecr;
+constexpr uint8_t H = ptHecr, P = ptPecr, T = ptTSecr;
 
 // Hecr request commands: download, upload, delete, list, then the second
 // download, the second upload and the pre-download where a table has them.
@@ -16,6 +16,10 @@ constexpr TVKTableCommands C(uint16_t down, uint16_t up = 0, uint16_t del = 0, u
 
 constexpr uint32_t kLabelFlags = dtDeviceTextCodePage | dtNoTSecrRequery;
 constexpr uint32_t kNotesFlags = dtBin2Txt;
+
+constexpr const char* kTSecrData = "TVKSDKTSecrDataItem";
+constexpr const char* kTSecrFile = "TVKSDKTSecrFileItem";
+constexpr uint32_t kTSecrFileFlags = dtNoFileToDelete | dtRawUpload;
 
 constexpr TVKDataTypeRow kRows[] = {
     // family, type, class, shelf-system class, commands, time-out class, port, flags, counter
@@ -119,6 +123,63 @@ constexpr TVKDataTypeRow kRows[] = {
     {P, 261, "TVKSDKPecrMessage1Item", nullptr},
     {P, 8195, "TVKSDKPecrFirmwareItem", nullptr, {}, TO::Firmware},
     {P, 8451, "TVKSDKPecrFirmwareItem", nullptr, {}, TO::Firmware, 5001, dtNoDetection},
+
+    // TSecr: tables move as SQL through the data item, whole files through
+    // the file item. A picking finish (56) carries its one row in the task's
+    // arguments. A file's delete names a file on the scale, not a local one,
+    // and a fetched file is written as the scale sends it.
+    {T, 0, kTSecrData, kTSecrData},
+    {T, 1, kTSecrData, kTSecrData},
+    {T, 2, kTSecrData, kTSecrData},
+    {T, 3, kTSecrData, kTSecrData},
+    {T, 105, kTSecrData, kTSecrData},
+    {T, 4, kTSecrData, kTSecrData},
+    {T, 5, kTSecrData, kTSecrData},
+    {T, 10, kTSecrData, kTSecrData},
+    {T, 12, kTSecrData, kTSecrData},
+    {T, 13, kTSecrData, kTSecrData},
+    {T, 14, kTSecrData, kTSecrData},
+    {T, 16, kTSecrData, kTSecrData},
+    {T, 17, kTSecrData, kTSecrData},
+    {T, 19, kTSecrData, kTSecrData},
+    {T, 20, kTSecrData, kTSecrData},
+    {T, 21, kTSecrData, kTSecrData},
+    {T, 26, kTSecrData, kTSecrData},
+    {T, 27, kTSecrData, kTSecrData},
+    {T, 28, kTSecrData, kTSecrData},
+    {T, 35, kTSecrData, kTSecrData},
+    {T, 38, kTSecrData, kTSecrData},
+    {T, 40, kTSecrData, kTSecrData},
+    {T, 52, kTSecrData, kTSecrData},
+    {T, 55, kTSecrData, kTSecrData},
+    {T, 56, kTSecrData, kTSecrData, {}, TO::Sync, 0, dtNoInputFile},
+    {T, 57, kTSecrData, kTSecrData},
+    {T, 67, kTSecrData, kTSecrData},
+    {T, 68, kTSecrData, kTSecrData},
+    {T, 69, kTSecrData, kTSecrData},
+    {T, 71, kTSecrData, kTSecrData},
+    {T, 72, kTSecrData, kTSecrData},
+    {T, 261, kTSecrData, kTSecrData},
+    {T, 263, kTSecrData, kTSecrData},
+    {T, 288, kTSecrData, kTSecrData},
+    {T, 289, kTSecrData, kTSecrData},
+    {T, 290, kTSecrData, kTSecrData},
+    {T, 32, kTSecrFile, kTSecrFile, {}, TO::Sync, 0, kTSecrFileFlags},
+    {T, 33, kTSecrFile, kTSecrFile, {}, TO::Sync, 0, kTSecrFileFlags},
+    {T, 34, kTSecrFile, kTSecrFile, {}, TO::Sync, 0, kTSecrFileFlags},
+    {T, 152, kTSecrFile, kTSecrFile, {}, TO::Sync, 0, kTSecrFileFlags},
+    {T, 4096, kTSecrFile, kTSecrFile, {}, TO::Sync, 0, kTSecrFileFlags},
+    {T, 4097, kTSecrFile, kTSecrFile, {}, TO::Sync, 0, kTSecrFileFlags},
+    {T, 4098, kTSecrFile, kTSecrFile, {}, TO::Sync, 0, kTSecrFileFlags},
+    {T, 4099, kTSecrFile, kTSecrFile, {}, TO::Sync, 0, kTSecrFileFlags},
+    {T, 4100, kTSecrFile, kTSecrFile, {}, TO::Sync, 0, kTSecrFileFlags},
+    {T, 4101, kTSecrFile, kTSecrFile, {}, TO::Sync, 0, kTSecrFileFlags},
+    {T, 4102, kTSecrFile, kTSecrFile, {}, TO::Sync, 0, kTSecrFileFlags},
+    {T, 4103, kTSecrFile, kTSecrFile, {}, TO::Sync, 0, kTSecrFileFlags},
+    {T, 4104, kTSecrFile, kTSecrFile, {}, TO::Sync, 0, kTSecrFileFlags},
+    {T, 4105, kTSecrFile, kTSecrFile, {}, TO::Sync, 0, kTSecrFileFlags},
+    {T, 4357, kTSecrFile, kTSecrFile, {}, TO::Sync, 0, kTSecrFileFlags},
+    {T, 8195, kTSecrFile, kTSecrFile, {}, TO::Sync, 0, kTSecrFileFlags},
 };
 
 }  // namespace

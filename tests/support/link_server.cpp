@@ -132,8 +132,11 @@ void LinkConnection::Keep(std::string bytes) {
   server_.kept_.push_back(std::move(bytes));
 }
 
-LinkServer::LinkServer(Handler handler) : handler_(std::move(handler)), d_(std::make_unique<Impl>()) {
-  const asio::ip::tcp::endpoint ep(asio::ip::make_address(kHost), 0);
+LinkServer::LinkServer(Handler handler) : LinkServer(std::move(handler), kHost, 0) {}
+
+LinkServer::LinkServer(Handler handler, const std::string& host, uint16_t port)
+    : handler_(std::move(handler)), d_(std::make_unique<Impl>()) {
+  const asio::ip::tcp::endpoint ep(asio::ip::make_address(host), port);
   d_->acceptor.open(ep.protocol());
   d_->acceptor.bind(ep);
   d_->acceptor.listen();

@@ -1,5 +1,5 @@
 // A TCP server for the link tests, on 127.0.0.1 with an ephemeral port (so
-// it runs the same under Wine). It accepts connections one after another on
+// it runs the same under Wine), or on an address and port of the test's. It accepts connections one after another on
 // its own thread and hands each to the test's handler, which reads and
 // writes with time-outs. What the handler keeps is read by the test after
 // the client's call returned.
@@ -49,6 +49,9 @@ class LinkServer {
   using Handler = std::function<void(LinkConnection& conn, int index)>;
 
   explicit LinkServer(Handler handler);
+  // Listens on the given loopback address and port (0: an ephemeral one),
+  // e.g. where a simulated scale says its service is.
+  LinkServer(Handler handler, const std::string& host, uint16_t port = 0);
   ~LinkServer();  // stops accepting, ends the handler's waits, joins
   LinkServer(const LinkServer&) = delete;
   LinkServer& operator=(const LinkServer&) = delete;
