@@ -13,6 +13,9 @@ void TVKTableFileReader::Open(TVKFileStream* Stream, uint32_t CodePage, std::spa
   FLines.clear();
   FWindow.clear();
   FWindowStart = 0;
+  FViews.clear();
+  FUseClock = 0;
+  FMapFailed = false;
   FHeaderCells = 0;
   FColumnFields.clear();
   if (!FStream) return;
@@ -42,23 +45,64 @@ bool TVKTableFileReader::ReadRow(int32_t Row) {
 }
 
 void TVKTableFileReader::ReadLine(size_t n) {
-  constexpr size_t kWindow = 64 * 1024;
   FLine.clear();
   if (n >= FLines.size() || !FStream) return;
   const TVKSDKLineInfo& li = FLines[n];
   if (li.Count <= 0 || li.Offset < 0) return;
   const int64_t begin = li.Offset, end = begin + li.Count;
-  if (begin < FWindowStart || end > FWindowStart + static_cast<int64_t>(FWindow.size())) {
-    FWindow.resize(std::max<size_t>(kWindow, static_cast<size_t>(li.Count)));
-    FWindowStart = begin;
-    size_t got = FStream->Seek(begin) ? FStream->Read(FWindow.data(), FWindow.size()) : 0;
-    FWindow.resize(got);
-    if (end > FWindowStart + static_cast<int64_t>(got)) return;
-  }
-  AppendCodePageString(FWindow.data() + (begin - FWindowStart), static_cast<size_t>(li.Count), FCodePage, FLine);
+  const uint8_t* text = nullptr;
+  if (begin >= FWindowStart && end <= FWindowStart + static_cast<int64_t>(FWindow.size()))
+    text = FWindow.data() + (begin - FWindowStart);
+  if (!text) text = MappedLine(begin, end);
+  if (!text) text = WindowLine(begin, end);
+  // A file shorter than its index (changed since) gives an empty line.
+  if (!text) return;
+  AppendCodePageString(text, static_cast<size_t>(li.Count), FCodePage, FLine);
   if (FLine.find_first_of(u"\r\n") != std::u16string::npos)
     FLine.erase(std::remove_if(FLine.begin(), FLine.end(), [](char16_t c) { return c == u'\r' || c == u'\n'; }),
                 FLine.end());
+}
+
+// The line from the view of the file it starts in, mapping that view when
+// none holds it: rows cost no read each, whatever their order. Null when
+// the line reaches past its view's overlap or the file cannot be mapped.
+const uint8_t* TVKTableFileReader::MappedLine(int64_t Begin, int64_t End) {
+  const ViewLimits& lim = FViewLimits;
+  if (FMapFailed || lim.MaxViews == 0 || lim.ViewBytes == 0) return nullptr;
+  const int64_t start = Begin - Begin % static_cast<int64_t>(lim.ViewBytes);
+  auto fits = [&](const TVKFileView& v) { return End <= v.Offset() + static_cast<int64_t>(v.Size()); };
+  for (MappedView& m : FViews) {
+    if (m.View.Offset() != start) continue;
+    if (!fits(m.View)) return nullptr;
+    m.LastUse = ++FUseClock;
+    return m.View.Data() + (Begin - start);
+  }
+  if (End > start + static_cast<int64_t>(lim.ViewBytes + lim.Overlap)) return nullptr;
+  if (FViews.size() >= lim.MaxViews)
+    FViews.erase(std::min_element(FViews.begin(), FViews.end(),
+                                  [](const MappedView& a, const MappedView& b) { return a.LastUse < b.LastUse; }));
+  TVKFileView view = FStream->MapView(start, lim.ViewBytes + lim.Overlap);
+  // A file that cannot be mapped once (not a disk file, no address space
+  // left) is read through the window from then on.
+  if (view.Empty()) {
+    FMapFailed = true;
+    return nullptr;
+  }
+  FViews.push_back({std::move(view), ++FUseClock});
+  const TVKFileView& v = FViews.back().View;
+  return fits(v) ? v.Data() + (Begin - start) : nullptr;
+}
+
+// The line from a read window of at least 64 KiB starting at it: rows read
+// in file order cost one read per window.
+const uint8_t* TVKTableFileReader::WindowLine(int64_t Begin, int64_t End) {
+  constexpr size_t kWindow = 64 * 1024;
+  FWindow.resize(std::max<size_t>(kWindow, static_cast<size_t>(End - Begin)));
+  FWindowStart = Begin;
+  size_t got = FStream->Seek(Begin) ? FStream->Read(FWindow.data(), FWindow.size()) : 0;
+  FWindow.resize(got);
+  if (End > FWindowStart + static_cast<int64_t>(got)) return nullptr;
+  return FWindow.data();
 }
 
 void TVKTableFileReader::SplitLine() {

@@ -64,6 +64,21 @@ std::string GetEnv(const char* name);
 // Opens a file by its full (Unicode) name, with a C library mode ("rb").
 std::FILE* OpenFile(const std::filesystem::path& p, const char* mode);
 
+// Part of an open file mapped read-only into memory. Data is the first byte
+// asked for and Size the bytes from there (less than asked at the file's
+// end); Base and BaseSize are what the system mapped (from a boundary it
+// accepts), for UnmapFileView.
+struct FileView {
+  const uint8_t* Data = nullptr;
+  size_t Size = 0;
+  void* Base = nullptr;
+  size_t BaseSize = 0;
+};
+// Maps Length bytes of f from Offset; an empty view (Data null) when the
+// file cannot be mapped or Offset is at or past its end.
+FileView MapFileView(std::FILE* f, int64_t Offset, size_t Length);
+void UnmapFileView(const FileView& v);
+
 // File modification time as a local day number, and setting it.
 bool GetFileModTime(const std::filesystem::path& p, TDateTime& out);
 bool SetFileModTime(const std::filesystem::path& p, TDateTime localTime);

@@ -4,12 +4,14 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <pthread.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/time.h>
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
@@ -116,6 +118,28 @@ bool SetFileModTime(const std::filesystem::path& p, TDateTime localTime) {
 }
 
 std::FILE* OpenFile(const std::filesystem::path& p, const char* mode) { return std::fopen(p.c_str(), mode); }
+
+FileView MapFileView(std::FILE* f, int64_t Offset, size_t Length) {
+  FileView v;
+  const int fd = fileno(f);
+  struct stat st;
+  if (fd < 0 || Offset < 0 || Length == 0 || fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || Offset >= st.st_size)
+    return v;
+  const int64_t page = sysconf(_SC_PAGESIZE);
+  const int64_t base = Offset - Offset % page;
+  const int64_t end = std::min<int64_t>(st.st_size, Offset + static_cast<int64_t>(Length));
+  void* p = mmap(nullptr, static_cast<size_t>(end - base), PROT_READ, MAP_SHARED, fd, static_cast<off_t>(base));
+  if (p == MAP_FAILED) return v;
+  v.Base = p;
+  v.BaseSize = static_cast<size_t>(end - base);
+  v.Data = static_cast<const uint8_t*>(p) + (Offset - base);
+  v.Size = static_cast<size_t>(end - Offset);
+  return v;
+}
+
+void UnmapFileView(const FileView& v) {
+  if (v.Base) munmap(v.Base, v.BaseSize);
+}
 
 // Unloading runs after dlclose or at exit, with the task threads still
 // running: waiting for them keeps them out of unmapped code.
