@@ -35,9 +35,9 @@ namespace fs = std::filesystem;
 using fs::path;
 using benchtable::RowOrder;
 
-// A counter of /proc/self/io ("syscr", "rchar"), -1 when absent.
-long long IoCounter(const char* key) {
-  std::ifstream in("/proc/self/io");
+// A counter of an io file of /proc ("syscr", "rchar"), -1 when absent.
+long long IoCounter(const char* key, const char* file = "/proc/self/io") {
+  std::ifstream in(file);
   std::string k;
   long long v = 0;
   while (in >> k >> v)
@@ -46,15 +46,19 @@ long long IoCounter(const char* key) {
 }
 
 // The private (anonymous) resident memory in kB, sampled every few
-// milliseconds on its own thread while a call runs; Peak() is the most seen.
+// milliseconds on its own thread while a call runs; Growth() is the most
+// seen over the start. The thread's own reads of /proc (OwnReads) are left
+// out of the call's read count.
 class PrivateSampler {
  public:
   PrivateSampler() : start_(hecrbench::StatusKb("RssAnon")), peak_(start_) {
     thread_ = std::thread([this] {
+      const long long reads = IoCounter("syscr", "/proc/thread-self/io");
       while (!stop_) {
         peak_ = std::max(peak_.load(), hecrbench::StatusKb("RssAnon"));
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
       }
+      ownReads_ = IoCounter("syscr", "/proc/thread-self/io") - reads;
     });
   }
   long Growth() {
@@ -63,11 +67,14 @@ class PrivateSampler {
     peak_ = std::max(peak_.load(), hecrbench::StatusKb("RssAnon"));
     return peak_ - start_;
   }
+  // Valid after Growth().
+  long long OwnReads() const { return ownReads_; }
 
  private:
   long start_;
   std::atomic<long> peak_;
   std::atomic<bool> stop_{false};
+  long long ownReads_ = 0;
   std::thread thread_;
 };
 
@@ -139,8 +146,9 @@ int main(int argc, char** argv) {
       const uint32_t code = txt2bin(params, 2, 0, in.c_str(), o.bin.c_str(), 0);
       Run run;
       run.seconds = hecrbench::Seconds(Clock::now() - t0);
-      run.reads = IoCounter("syscr") - readsBefore;
+      const long long reads = IoCounter("syscr") - readsBefore;
       run.privateKb = priv.Growth();
+      run.reads = reads - priv.OwnReads();
       run.rssKb = hecrbench::StatusKb("VmHWM") - rssBefore;
       if (code != 0) {
         std::fprintf(stderr, "%s: Txt2BinA ended with %u\n", o.name, code);
