@@ -53,11 +53,20 @@ void TVKTableFileReader::ReadLine(size_t n) {
   const uint8_t* text = nullptr;
   if (begin >= FWindowStart && end <= FWindowStart + static_cast<int64_t>(FWindow.size()))
     text = FWindow.data() + (begin - FWindowStart);
-  if (!text) text = MappedLine(begin, end);
+  MappedView* view = nullptr;
+  if (!text) text = MappedLine(begin, end, view);
   if (!text) text = WindowLine(begin, end);
   // A file shorter than its index (changed since) gives an empty line.
   if (!text) return;
   AppendCodePageString(text, static_cast<size_t>(li.Count), FCodePage, FLine);
+  // A file cut short under its view reads as zeros past its new end: the
+  // line is unreadable, as a short read makes it, and the view is dropped
+  // (the next line there maps what is left of the file, or is read).
+  if (view && view->View.Damaged()) {
+    FLine.clear();
+    FViews.erase(FViews.begin() + (view - FViews.data()));
+    return;
+  }
   if (FLine.find_first_of(u"\r\n") != std::u16string::npos)
     FLine.erase(std::remove_if(FLine.begin(), FLine.end(), [](char16_t c) { return c == u'\r' || c == u'\n'; }),
                 FLine.end());
@@ -65,8 +74,9 @@ void TVKTableFileReader::ReadLine(size_t n) {
 
 // The line from the view of the file it starts in, mapping that view when
 // none holds it: rows cost no read each, whatever their order. Null when
-// the line reaches past its view's overlap or the file cannot be mapped.
-const uint8_t* TVKTableFileReader::MappedLine(int64_t Begin, int64_t End) {
+// the line reaches past its view's overlap or the file cannot be mapped;
+// View is the view the line is in.
+const uint8_t* TVKTableFileReader::MappedLine(int64_t Begin, int64_t End, MappedView*& View) {
   const ViewLimits& lim = FViewLimits;
   if (FMapFailed || lim.MaxViews == 0 || lim.ViewBytes == 0) return nullptr;
   const int64_t start = Begin - Begin % static_cast<int64_t>(lim.ViewBytes);
@@ -75,6 +85,7 @@ const uint8_t* TVKTableFileReader::MappedLine(int64_t Begin, int64_t End) {
     if (m.View.Offset() != start) continue;
     if (!fits(m.View)) return nullptr;
     m.LastUse = ++FUseClock;
+    View = &m;
     return m.View.Data() + (Begin - start);
   }
   if (End > start + static_cast<int64_t>(lim.ViewBytes + lim.Overlap)) return nullptr;
@@ -90,7 +101,9 @@ const uint8_t* TVKTableFileReader::MappedLine(int64_t Begin, int64_t End) {
   }
   FViews.push_back({std::move(view), ++FUseClock});
   const TVKFileView& v = FViews.back().View;
-  return fits(v) ? v.Data() + (Begin - start) : nullptr;
+  if (!fits(v)) return nullptr;
+  View = &FViews.back();
+  return v.Data() + (Begin - start);
 }
 
 // The line from a read window of at least 64 KiB starting at it: rows read

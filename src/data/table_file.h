@@ -64,7 +64,7 @@ class TVKTableFileReader {
   };
 
   void ReadLine(size_t n);
-  const uint8_t* MappedLine(int64_t Begin, int64_t End);
+  const uint8_t* MappedLine(int64_t Begin, int64_t End, MappedView*& View);
   const uint8_t* WindowLine(int64_t Begin, int64_t End);
   void SplitLine();
 

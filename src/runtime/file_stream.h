@@ -34,6 +34,9 @@ class TVKFileView {
   int64_t Offset() const { return offset_; }
   const uint8_t* Data() const { return v_.Data; }
   size_t Size() const { return v_.Size; }
+  // True once the file was found cut short under the view (see
+  // platform::FileViewDamaged).
+  bool Damaged() const { return platform::FileViewDamaged(v_); }
 
  private:
   int64_t offset_ = 0;

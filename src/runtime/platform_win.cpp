@@ -103,6 +103,8 @@ void UnmapFileView(const FileView& v) {
   if (v.Base) UnmapViewOfFile(v.Base);
 }
 
+bool FileViewDamaged(const FileView&) { return false; }
+
 bool RenameReplacing(const std::filesystem::path& from, const std::filesystem::path& to) {
   return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
