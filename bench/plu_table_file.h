@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -27,14 +28,23 @@ namespace fs = std::filesystem;
 // The code page the table file is written in.
 inline constexpr uint32_t kCodePage = 65001;
 
-inline void WritePluTable(const fs::path& p, int rows) {
+// The order the table's rows are written in; every order holds the same rows.
+enum class RowOrder { Ascending, Descending, Shuffled };
+
+inline void WritePluTable(const fs::path& p, int rows, RowOrder order = RowOrder::Ascending) {
+  std::vector<int> ids;
+  if (order != RowOrder::Ascending) {
+    for (int i = 1; i <= rows; ++i) ids.push_back(order == RowOrder::Descending ? rows + 1 - i : i);
+    if (order == RowOrder::Shuffled) std::shuffle(ids.begin(), ids.end(), std::mt19937(20261211));
+  }
   std::ofstream f(p, std::ios::binary);
   f << "ID\tDepartmentID\tItemCode\tName1\tName2\tName3\tLabel1ID\tLabel2ID\tBarcodeType1\tUnitID\tPrice\t"
        "FreshnessDate\tPackageWeight\tText1ID\tFlag1\tFlag2\tTareValue\tTax1\tValidDate\tLimitPrice\t"
        "PackagePrice\tMessage1\tUnitPrintName\tSpeedCode\tMemberPrice\r\n";
   static const char* kNames[] = {"苹果汁", "鲜牛奶", "五花肉", "Äpfel rot", "西红柿 500g", "Bananen"};
   std::string line;
-  for (int i = 1; i <= rows; ++i) {
+  for (int k = 1; k <= rows; ++k) {
+    const int i = ids.empty() ? k : ids[static_cast<size_t>(k) - 1];
     const char* name = kNames[i % 6];
     line.clear();
     line += std::to_string(i) + "\t" + std::to_string(i % 99 + 1) + "\t" + std::to_string(6900000000000LL + i) +

@@ -14,6 +14,9 @@ void TVKTableFileReader::Open(TVKFileStream* Stream, uint32_t CodePage, std::spa
   FLines.clear();
   FWindow.clear();
   FWindowStart = 0;
+  FViews.clear();
+  FUseClock = 0;
+  FMapFailed = false;
   FHeaderCells = 0;
   FColumnFields.clear();
   switch (ResolveCodePage(CodePage)) {
@@ -49,39 +52,44 @@ bool TVKTableFileReader::ReadRow(int32_t Row) {
 }
 
 void TVKTableFileReader::ReadLine(size_t n) {
-  constexpr size_t kWindow = 64 * 1024;
   FLine.clear();
-  if (n >= FLines.size() || !FStream) return;
-  const TVKSDKLineInfo& li = FLines[n];
-  if (li.Count <= 0 || li.Offset < 0) return;
-  const int64_t begin = li.Offset, end = begin + li.Count;
-  if (begin < FWindowStart || end > FWindowStart + static_cast<int64_t>(FWindow.size())) {
-    FWindow.resize(std::max<size_t>(kWindow, static_cast<size_t>(li.Count)));
-    FWindowStart = begin;
-    size_t got = FStream->Seek(begin) ? FStream->Read(FWindow.data(), FWindow.size()) : 0;
-    FWindow.resize(got);
-    if (end > FWindowStart + static_cast<int64_t>(got)) return;
+  MappedView* view = nullptr;
+  const std::span<const uint8_t> text = LineBytes(n, view);
+  // A file shorter than its index (changed since) gives an empty line.
+  if (text.empty()) return;
+  AppendCodePageString(text.data(), text.size(), FCodePage, FLine);
+  if (DropIfDamaged(view)) {
+    FLine.clear();
+    return;
   }
-  AppendCodePageString(FWindow.data() + (begin - FWindowStart), static_cast<size_t>(li.Count), FCodePage, FLine);
   if (FLine.find_first_of(u"\r\n") != std::u16string::npos)
     FLine.erase(std::remove_if(FLine.begin(), FLine.end(), [](char16_t c) { return c == u'\r' || c == u'\n'; }),
                 FLine.end());
 }
 
-std::span<const uint8_t> TVKTableFileReader::LineBytes(size_t n) {
-  constexpr size_t kWindow = 64 * 1024;
+std::span<const uint8_t> TVKTableFileReader::LineBytes(size_t n, MappedView*& View) {
+  View = nullptr;
   if (n >= FLines.size() || !FStream) return {};
   const TVKSDKLineInfo& li = FLines[n];
   if (li.Count <= 0 || li.Offset < 0) return {};
   const int64_t begin = li.Offset, end = begin + li.Count;
-  if (begin < FWindowStart || end > FWindowStart + static_cast<int64_t>(FWindow.size())) {
-    FWindow.resize(std::max<size_t>(kWindow, static_cast<size_t>(li.Count)));
-    FWindowStart = begin;
-    size_t got = FStream->Seek(begin) ? FStream->Read(FWindow.data(), FWindow.size()) : 0;
-    FWindow.resize(got);
-    if (end > FWindowStart + static_cast<int64_t>(got)) return {};
-  }
-  return {FWindow.data() + (begin - FWindowStart), static_cast<size_t>(li.Count)};
+  const uint8_t* text = nullptr;
+  if (begin >= FWindowStart && end <= FWindowStart + static_cast<int64_t>(FWindow.size()))
+    text = FWindow.data() + (begin - FWindowStart);
+  if (!text) text = MappedLine(begin, end, View);
+  if (!text) text = WindowLine(begin, end);
+  if (!text) return {};
+  return {text, static_cast<size_t>(li.Count)};
+}
+
+// A file cut short under its view reads as zeros past its new end: what was
+// read from that view is unreadable, as a short read makes it, and the view
+// is dropped (the next line there maps what is left of the file, or is
+// read). True when View was so damaged.
+bool TVKTableFileReader::DropIfDamaged(MappedView* View) {
+  if (!View || !View->View.Damaged()) return false;
+  FViews.erase(FViews.begin() + (View - FViews.data()));
+  return true;
 }
 
 // UTF-8 never uses a byte below 0x80 inside a multi-byte character, so TABs
@@ -92,7 +100,8 @@ std::span<const uint8_t> TVKTableFileReader::LineBytes(size_t n) {
 // from 0x80 up (a lone lead, a byte that is no lead) leaves it to decoding.
 bool TVKTableFileReader::PeekAsciiCell(int32_t Row, size_t Column, char16_t* Cell, size_t Max, size_t& Len) {
   if (FRawScan == RawScan::None || Row < 0) return false;
-  const std::span<const uint8_t> line = LineBytes(static_cast<size_t>(Row) + 1);
+  MappedView* view = nullptr;
+  const std::span<const uint8_t> line = LineBytes(static_cast<size_t>(Row) + 1, view);
   if (line.empty()) return false;
   const uint8_t* p = line.data();
   const size_t n = line.size();
@@ -126,7 +135,53 @@ bool TVKTableFileReader::PeekAsciiCell(int32_t Row, size_t Column, char16_t* Cel
     if (p[cellBegin + i] >= 0x80) return false;
     Cell[i] = p[cellBegin + i];
   }
-  return true;
+  return !DropIfDamaged(view);
+}
+
+// The line from the view of the file it starts in, mapping that view when
+// none holds it: rows cost no read each, whatever their order. Null when
+// the line reaches past its view's overlap or the file cannot be mapped;
+// View is the view the line is in.
+const uint8_t* TVKTableFileReader::MappedLine(int64_t Begin, int64_t End, MappedView*& View) {
+  const ViewLimits& lim = FViewLimits;
+  if (FMapFailed || lim.MaxViews == 0 || lim.ViewBytes == 0) return nullptr;
+  const int64_t start = Begin - Begin % static_cast<int64_t>(lim.ViewBytes);
+  auto fits = [&](const TVKFileView& v) { return End <= v.Offset() + static_cast<int64_t>(v.Size()); };
+  for (MappedView& m : FViews) {
+    if (m.View.Offset() != start) continue;
+    if (!fits(m.View)) return nullptr;
+    m.LastUse = ++FUseClock;
+    View = &m;
+    return m.View.Data() + (Begin - start);
+  }
+  if (End > start + static_cast<int64_t>(lim.ViewBytes + lim.Overlap)) return nullptr;
+  if (FViews.size() >= lim.MaxViews)
+    FViews.erase(std::min_element(FViews.begin(), FViews.end(),
+                                  [](const MappedView& a, const MappedView& b) { return a.LastUse < b.LastUse; }));
+  TVKFileView view = FStream->MapView(start, lim.ViewBytes + lim.Overlap);
+  // A file that cannot be mapped once (not a disk file, no address space
+  // left) is read through the window from then on.
+  if (view.Empty()) {
+    FMapFailed = true;
+    return nullptr;
+  }
+  FViews.push_back({std::move(view), ++FUseClock});
+  const TVKFileView& v = FViews.back().View;
+  if (!fits(v)) return nullptr;
+  View = &FViews.back();
+  return v.Data() + (Begin - start);
+}
+
+// The line from a read window of at least 64 KiB starting at it: rows read
+// in file order cost one read per window.
+const uint8_t* TVKTableFileReader::WindowLine(int64_t Begin, int64_t End) {
+  constexpr size_t kWindow = 64 * 1024;
+  FWindow.resize(std::max<size_t>(kWindow, static_cast<size_t>(End - Begin)));
+  FWindowStart = Begin;
+  size_t got = FStream->Seek(Begin) ? FStream->Read(FWindow.data(), FWindow.size()) : 0;
+  FWindow.resize(got);
+  if (End > FWindowStart + static_cast<int64_t>(got)) return nullptr;
+  return FWindow.data();
 }
 
 void TVKTableFileReader::SplitLine() {

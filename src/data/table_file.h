@@ -1,7 +1,8 @@
-// A text table read one row at a time: the file's line index, a read window
-// so rows read in file order cost no seek each, the cells of the current
-// row, the header mapped to a field table, and the import of a row's cells
-// into a record. Every family's streaming items use it.
+// A text table read one row at a time: the file's line index, views of the
+// file mapped into memory so rows cost no read each in any order (a read
+// window where the file cannot be mapped), the cells of the current row, the
+// header mapped to a field table, and the import of a row's cells into a
+// record. Every family's streaming items use it.
 #pragma once
 
 #include <cstdint>
@@ -19,6 +20,21 @@ namespace vk {
 
 class TVKTableFileReader {
  public:
+  // The reader maps the file in views of ViewBytes, each reaching Overlap
+  // bytes into the next so that a line starting near its end still fits
+  // (a longer one goes through the read window), at most MaxViews at once
+  // (the least recently used is dropped). MaxViews 0 reads through the
+  // window only. A 32-bit process keeps less of its address space mapped.
+  struct ViewLimits {
+    size_t ViewBytes;
+    size_t Overlap;
+    size_t MaxViews;
+  };
+  static constexpr ViewLimits kDefaultViews =
+      sizeof(void*) < 8 ? ViewLimits{16u << 20, 1u << 20, 4} : ViewLimits{32u << 20, 1u << 20, 8};
+  // Takes effect at the next Open.
+  void SetViewLimits(const ViewLimits& Limits) { FViewLimits = Limits; }
+
   // Indexes the file's lines (the caller holds whatever lock guards the
   // stream), reads the header and maps its columns to Fields. A file
   // without lines has no header and no rows.
@@ -52,9 +68,16 @@ class TVKTableFileReader {
   bool ImportCells(uint8_t* Record, const TVKCodecContext& Ctx, size_t& FailedColumn) const;
 
  private:
+  struct MappedView {
+    TVKFileView View;
+    uint64_t LastUse = 0;
+  };
+
   void ReadLine(size_t n);
-  // Line n's bytes through the read window; empty when it cannot be read.
-  std::span<const uint8_t> LineBytes(size_t n);
+  std::span<const uint8_t> LineBytes(size_t n, MappedView*& View);
+  bool DropIfDamaged(MappedView* View);
+  const uint8_t* MappedLine(int64_t Begin, int64_t End, MappedView*& View);
+  const uint8_t* WindowLine(int64_t Begin, int64_t End);
   void SplitLine();
 
   TVKFileStream* FStream = nullptr;
@@ -70,6 +93,10 @@ class TVKTableFileReader {
   // How PeekAsciiCell may read the file's bytes (set by Open).
   enum class RawScan : uint8_t { None, Utf8, DoubleByte, ShiftJis };
   RawScan FRawScan = RawScan::None;
+  ViewLimits FViewLimits = kDefaultViews;
+  std::vector<MappedView> FViews;
+  uint64_t FUseClock = 0;
+  bool FMapFailed = false;
 };
 
 }  // namespace vk

@@ -22,7 +22,17 @@ TVKFileStream::~TVKFileStream() {
   if (f_) std::fclose(f_);
 }
 
-size_t TVKFileStream::Read(void* buf, size_t n) { return n ? std::fread(buf, 1, n, f_) : 0; }
+size_t TVKFileStream::Read(void* buf, size_t n) {
+  if (!n) return 0;
+  ++readCalls_;
+  return std::fread(buf, 1, n, f_);
+}
+
+TVKFileView TVKFileStream::MapView(int64_t Offset, size_t Length) {
+  TVKFileView view(Offset, platform::MapFileView(f_, Offset, Length));
+  if (!view.Empty()) ++mappedViews_;
+  return view;
+}
 
 bool TVKFileStream::Write(const void* buf, size_t n) { return n == 0 || std::fwrite(buf, 1, n, f_) == n; }
 

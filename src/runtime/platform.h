@@ -64,6 +64,27 @@ std::string GetEnv(const char* name);
 // Opens a file by its full (Unicode) name, with a C library mode ("rb").
 std::FILE* OpenFile(const std::filesystem::path& p, const char* mode);
 
+// Part of an open file mapped read-only into memory. Data is the first byte
+// asked for and Size the bytes from there (less than asked at the file's
+// end); Base and BaseSize are what the system mapped (from a boundary it
+// accepts), for UnmapFileView; Slot is the platform's own mark of the view.
+struct FileView {
+  const uint8_t* Data = nullptr;
+  size_t Size = 0;
+  void* Base = nullptr;
+  size_t BaseSize = 0;
+  int Slot = -1;
+};
+// Maps Length bytes of f from Offset; an empty view (Data null) when the
+// file cannot be mapped or Offset is at or past its end.
+FileView MapFileView(std::FILE* f, int64_t Offset, size_t Length);
+void UnmapFileView(const FileView& v);
+// Whether part of the view could not be read because the file was cut
+// short under it: those bytes read as zeros, and nothing read from the view
+// since the damage can be trusted. Never on Windows, which refuses to
+// shorten a mapped file.
+bool FileViewDamaged(const FileView& v);
+
 // File modification time as a local day number, and setting it.
 bool GetFileModTime(const std::filesystem::path& p, TDateTime& out);
 bool SetFileModTime(const std::filesystem::path& p, TDateTime localTime);

@@ -7,6 +7,9 @@
 #endif
 #include <windows.h>
 
+#include <io.h>
+
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 
@@ -67,6 +70,40 @@ std::FILE* OpenFile(const std::filesystem::path& p, const char* mode) {
   for (const char* c = mode; *c; ++c) wideMode.push_back(static_cast<wchar_t>(*c));
   return _wfopen(p.c_str(), wideMode.c_str());
 }
+
+// The mapping object is closed at once: a mapped view keeps it alive, and
+// while one exists the file cannot be shortened under it.
+FileView MapFileView(std::FILE* f, int64_t Offset, size_t Length) {
+  FileView v;
+  const int fd = _fileno(f);
+  HANDLE file = fd < 0 ? INVALID_HANDLE_VALUE : reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+  LARGE_INTEGER size;
+  if (file == INVALID_HANDLE_VALUE || Offset < 0 || Length == 0 || GetFileType(file) != FILE_TYPE_DISK ||
+      !GetFileSizeEx(file, &size) || Offset >= size.QuadPart)
+    return v;
+  SYSTEM_INFO si;
+  GetSystemInfo(&si);
+  const int64_t granularity = si.dwAllocationGranularity;
+  const int64_t base = Offset - Offset % granularity;
+  const int64_t end = std::min<int64_t>(size.QuadPart, Offset + static_cast<int64_t>(Length));
+  HANDLE mapping = CreateFileMappingW(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
+  if (!mapping) return v;
+  void* p = MapViewOfFile(mapping, FILE_MAP_READ, static_cast<DWORD>(static_cast<uint64_t>(base) >> 32),
+                          static_cast<DWORD>(base & 0xFFFFFFFF), static_cast<SIZE_T>(end - base));
+  CloseHandle(mapping);
+  if (!p) return v;
+  v.Base = p;
+  v.BaseSize = static_cast<size_t>(end - base);
+  v.Data = static_cast<const uint8_t*>(p) + (Offset - base);
+  v.Size = static_cast<size_t>(end - Offset);
+  return v;
+}
+
+void UnmapFileView(const FileView& v) {
+  if (v.Base) UnmapViewOfFile(v.Base);
+}
+
+bool FileViewDamaged(const FileView&) { return false; }
 
 bool RenameReplacing(const std::filesystem::path& from, const std::filesystem::path& to) {
   return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
