@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "sim/sim_device.h"
+#include "support/hecr_scale.h"
 #include "support/link_server.h"
 #include "support/loopback.h"
 #include "support/progress.h"
@@ -107,18 +108,8 @@ class TSecrScale {
   std::unique_ptr<SimDevice> dev_;
 };
 
-fs::path WriteFile(const std::string& name, const std::string& bytes) {
-  fs::path p = vktest::TempDir() / name;
-  std::ofstream(p, std::ios::binary) << bytes;
-  return p;
-}
-
-std::string ReadFile(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
+using vktest::ReadFile;
+using vktest::WriteFile;
 
 uint32_t Exec(const TSecrScale& scale, uint32_t procType, int32_t dataType, const std::string& file,
               Recorder& r, uint32_t dataId = 0) {
